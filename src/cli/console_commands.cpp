@@ -1,0 +1,13 @@
+// Console index commands. Filled in as the volume, MFT and index layers land.
+#include "cli/roles.h"
+
+namespace nimbalo {
+
+Status cmd_build(char) { return fail("build is not available yet in this build"); }
+Status cmd_search(const std::string&, char, bool) { return fail("search is not available yet in this build"); }
+Status cmd_prefix(const std::string&, char) { return fail("prefix is not available yet in this build"); }
+Status cmd_recent(uint64_t, char) { return fail("recent is not available yet in this build"); }
+Status cmd_watch(char) { return fail("watch is not available yet in this build"); }
+Status cmd_drives() { return fail("drives is not available yet in this build"); }
+
+}  // namespace nimbalo

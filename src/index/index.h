@@ -1,0 +1,57 @@
+// Index: every reachable path of one volume once, back to back in one UTF-8 arena;
+// fixed-size entries point into it.
+// Invariants: an entry's range lies inside `names` and starts and ends on character boundaries;
+// its name is the range's last name_len bytes and the byte before the name is a backslash.
+// `names` only grows. Directory paths are followed in the arena by one extra backslash.
+// Cost: build O(total path bytes) plus one parallel sort. Threads: read-only after publish,
+// shared by reference; any change (live updates, rebuild_sorted) needs exclusive access.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace nimbalo {
+
+struct IndexEntry {
+    uint32_t path_start = 0;  // byte offset of the full path in names
+    uint32_t path_len = 0;    // bytes of the full path, no trailing backslash
+    uint32_t name_len = 0;    // bytes of the entry's own name (the path's tail)
+    bool is_dir = false;
+    uint64_t size = 0;        // bytes
+    uint64_t modified = 0;    // FILETIME, UTC
+    bool operator==(const IndexEntry&) const = default;
+};
+
+// A read-only view of one entry; valid while its index is neither changed nor released.
+struct SearchHit {
+    std::string_view path;
+    std::string_view name;
+    uint64_t size = 0;
+    uint64_t modified = 0;
+    bool is_dir = false;
+};
+
+struct ArenaRange {
+    uint32_t start = 0;
+    uint32_t len = 0;
+    bool operator==(const ArenaRange&) const = default;
+};
+
+struct Index {
+    char letter = 'C';
+    std::string names;
+    std::vector<IndexEntry> entries;
+    std::vector<uint32_t> sorted;                                     // entry indices in name order
+    std::unordered_map<uint64_t, ArenaRange> dirs;                    // record -> path-with-backslash
+    std::unordered_map<uint64_t, std::vector<uint32_t>> by_ref;       // record -> entries made from it
+
+    std::string_view path_of(const IndexEntry& e) const { return std::string_view(names).substr(e.path_start, e.path_len); }
+    std::string_view name_of(const IndexEntry& e) const {
+        return std::string_view(names).substr(e.path_start + e.path_len - e.name_len, e.name_len);
+    }
+};
+
+}  // namespace nimbalo

@@ -1,0 +1,72 @@
+// The operating system behind one narrow interface: environment, clocks, process facts,
+// whole-file I/O and child processes. One implementation per platform lives in
+// platform/posix and platform/win32; nothing outside src/platform includes an OS header.
+// All text is UTF-8; conversion to the OS encoding happens inside the implementations.
+// Thread-safe unless noted.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.h"
+
+namespace nimbalo::platform {
+
+// Environment variable as UTF-8; nullopt when unset (an empty value is returned as "").
+std::optional<std::string> get_env(const char* name);
+
+// The user's temporary folder (Windows: GetTempPathW; POSIX: $TMPDIR, else /tmp), no trailing separator.
+std::string temp_dir();
+
+// Milliseconds since the machine started (GetTickCount64 / CLOCK_BOOTTIME).
+uint64_t tick_count_ms();
+
+struct CivilTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+CivilTime local_time_now();
+
+uint32_t process_id();
+
+// Full path of the running executable, or nullopt.
+std::optional<std::string> executable_path();
+
+// Last OS error code of the calling thread (GetLastError / errno).
+int last_error_code();
+
+// The system's message for an OS error code, trailing white space removed ("" when none).
+// On Windows the code is passed through HRESULT_FROM_WIN32 and FormatMessageW.
+std::string system_error_text(int code);
+inline std::string last_system_error_text() { return system_error_text(last_error_code()); }
+
+// "{message} (os error {code})": the I/O error text of file and process operations.
+std::string io_error_text(int code);
+
+// UTF-8 text to a filesystem path and back, without the locale getting involved.
+std::filesystem::path to_path(std::string_view utf8);
+std::string from_path(const std::filesystem::path& path);
+
+// Whole-file helpers. read_file fails when the file is larger than max_bytes.
+Result<std::string> read_file(const std::string& path, uint64_t max_bytes = UINT64_MAX);
+
+// Write bytes to a temporary file beside path, flush it to stable storage, then rename it over path,
+// so readers see either the old or the new file, never a torn one. Creates missing parent folders.
+Status write_file_atomic(const std::string& path, std::string_view bytes);
+
+// Run a program with arguments, wait for it to end. With capture, its standard output followed by its
+// standard error is returned; without, the child inherits the standard handles. Fails only when the
+// program cannot be started.
+struct ProcessResult {
+    int exit_code = -1;
+    std::string output;
+};
+Result<ProcessResult> run_process(const std::string& program, const std::vector<std::string>& args, bool capture);
+
+// Folder of the system's own tools (Windows: GetSystemDirectoryW); empty on POSIX.
+std::string system_directory();
+
+}  // namespace nimbalo::platform
