@@ -70,3 +70,21 @@ Result<ProcessResult> run_process(const std::string& program, const std::vector<
 std::string system_directory();
 
 }  // namespace nimbalo::platform
+
+namespace nimbalo::platform {
+
+// The machine's Program Files folder (Windows: SHGetKnownFolderPath(FOLDERID_ProgramFiles), never the
+// user-controlled environment; falls back to "C:\Program Files"). POSIX: "/opt".
+std::string program_files_folder();
+
+// Where per-user data goes when LOCALAPPDATA is not set: Windows the temporary folder; POSIX
+// $XDG_DATA_HOME, else ~/.local/share.
+std::string fallback_data_home();
+
+// File name of the installed executable: "nimbalo.exe" on Windows, "nimbalo" on POSIX.
+const char* executable_file_name();
+
+// Join two path pieces with the platform's separator.
+std::string join_path(std::string_view dir, std::string_view name);
+
+}  // namespace nimbalo::platform

@@ -175,3 +175,23 @@ Result<ProcessResult> run_process(const std::string& program, const std::vector<
 std::string system_directory() { return {}; }
 
 }  // namespace nimbalo::platform
+
+namespace nimbalo::platform {
+
+std::string program_files_folder() { return "/opt"; }
+
+const char* executable_file_name() { return "nimbalo"; }
+
+std::string fallback_data_home() {
+    if (auto xdg = get_env("XDG_DATA_HOME"); xdg && !xdg->empty()) return *xdg;
+    return join_path(get_env("HOME").value_or("/tmp"), ".local/share");
+}
+
+std::string join_path(std::string_view dir, std::string_view name) {
+    std::string out(dir);
+    if (!out.empty() && out.back() != '/') out += '/';
+    out += name;
+    return out;
+}
+
+}  // namespace nimbalo::platform
