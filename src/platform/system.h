@@ -57,6 +57,11 @@ Result<std::string> read_file(const std::string& path, uint64_t max_bytes = UINT
 // so readers see either the old or the new file, never a torn one. Creates missing parent folders.
 Status write_file_atomic(const std::string& path, std::string_view bytes);
 
+// Append bytes to path (created if missing) in one write, opened only for this call and shared for
+// reading, writing and deleting, so several writers and a viewer can hold the file at once and each
+// call's bytes stay together.
+Status append_to_file_shared(const std::string& path, std::string_view bytes);
+
 // Run a program with arguments, wait for it to end. With capture, its standard output followed by its
 // standard error is returned; without, the child inherits the standard handles. Fails only when the
 // program cannot be started.

@@ -127,6 +127,21 @@ Status write_file_atomic(const std::string& path, std::string_view bytes) {
     return {};
 }
 
+Status append_to_file_shared(const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return fail(io_error_text(errno));
+    ssize_t n;
+    do {
+        n = ::write(fd, bytes.data(), bytes.size());
+    } while (n < 0 && errno == EINTR);
+    const int e = errno;
+    ::close(fd);
+    if (n < 0) return fail(io_error_text(e));
+    if (size_t(n) != bytes.size())
+        return fail("short append: " + std::to_string(n) + "/" + std::to_string(bytes.size()) + " bytes");
+    return {};
+}
+
 Result<ProcessResult> run_process(const std::string& program, const std::vector<std::string>& args, bool capture) {
     int pipefd[2] = {-1, -1};
     if (capture && pipe2(pipefd, O_CLOEXEC) != 0) return fail(io_error_text(errno));
