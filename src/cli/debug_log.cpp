@@ -1,5 +1,7 @@
 #include "cli/debug_log.h"
 
+#include <atomic>
+
 #include "common/text.h"
 #include "platform/system.h"
 
@@ -17,9 +19,20 @@ std::string format_debug_line(uint64_t tick_ms, std::string_view message) {
     return line;
 }
 
+namespace {
+// -1: not read yet; 0: off; 1: on. Two first calls racing both read the same environment.
+std::atomic<int> g_switch{-1};
+}  // namespace
+
+void debug_log_reset_switch_for_testing() { g_switch.store(-1); }
+
 void debug_log(std::string_view message) {
-    static const bool enabled = platform::get_env("NIMBALO_DEBUG").has_value();
-    if (!enabled) return;
+    int on = g_switch.load(std::memory_order_relaxed);
+    if (on < 0) {
+        on = platform::get_env("NIMBALO_DEBUG").has_value() ? 1 : 0;
+        g_switch.store(on, std::memory_order_relaxed);
+    }
+    if (on == 0) return;
     try {
         const std::string path = platform::from_path(platform::to_path(platform::temp_dir()) / "nimbalo.log");
         (void)platform::append_to_file_shared(path, format_debug_line(platform::tick_count_ms(), message));

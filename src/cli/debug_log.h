@@ -18,4 +18,8 @@ void debug_log(std::string_view message);
 // The line debug_log writes for a tick count (milliseconds since system start), line feed included.
 std::string format_debug_line(uint64_t tick_ms, std::string_view message);
 
+// Forget the switch so that the next debug_log reads NIMBALO_DEBUG again. Tests only: a running
+// launcher never changes its mind.
+void debug_log_reset_switch_for_testing();
+
 }  // namespace nimbalo::cli

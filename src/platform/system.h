@@ -19,6 +19,10 @@ namespace nimbalo::platform {
 // Environment variable as UTF-8; nullopt when unset (an empty value is returned as "").
 std::optional<std::string> get_env(const char* name);
 
+// Set (value) or remove (nullopt) an environment variable of this process; children inherit it.
+// Not safe while another thread reads the environment.
+Status set_env(const char* name, const std::optional<std::string>& value);
+
 // The user's temporary folder (Windows: GetTempPathW; POSIX: $TMPDIR, else /tmp), no trailing separator.
 std::string temp_dir();
 

@@ -22,6 +22,12 @@ std::optional<std::string> get_env(const char* name) {
     return std::string(v);
 }
 
+Status set_env(const char* name, const std::optional<std::string>& value) {
+    const int rc = value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    if (rc != 0) return fail(io_error_text(errno));
+    return {};
+}
+
 std::string temp_dir() {
     auto t = get_env("TMPDIR");
     std::string dir = (t && !t->empty()) ? *t : "/tmp";

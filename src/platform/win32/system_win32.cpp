@@ -33,6 +33,16 @@ std::optional<std::string> get_env(const char* name) {
     }
 }
 
+Status set_env(const char* name, const std::optional<std::string>& value) {
+    // The system block is what children and GetEnvironmentVariableW see; the C runtime keeps a
+    // copy of its own for getenv, updated separately.
+    const std::wstring wname = widen(name);
+    const std::wstring wvalue = value ? widen(*value) : std::wstring();
+    if (!SetEnvironmentVariableW(wname.c_str(), value ? wvalue.c_str() : nullptr)) return fail(io_error_text(last_error_code()));
+    _wputenv_s(wname.c_str(), wvalue.c_str());
+    return {};
+}
+
 std::string temp_dir() {
     wchar_t buf[MAX_PATH + 2];
     const DWORD n = GetTempPathW(MAX_PATH + 2, buf);
