@@ -1,6 +1,7 @@
 #include "cli/debug_log.h"
 
 #include <atomic>
+#include <mutex>
 
 #include "common/text.h"
 #include "platform/system.h"
@@ -22,6 +23,10 @@ std::string format_debug_line(uint64_t tick_ms, std::string_view message) {
 namespace {
 // -1: not read yet; 0: off; 1: on. Two first calls racing both read the same environment.
 std::atomic<int> g_switch{-1};
+// The system appends each write whole (Windows' append-only handles, O_APPEND), but Wine emulates
+// append as "seek to the end, then write", which loses lines when two of our threads race; the
+// threads of one process therefore take turns. Separate processes still rely on the system.
+std::mutex g_append;
 }  // namespace
 
 void debug_log_reset_switch_for_testing() { g_switch.store(-1); }
@@ -35,7 +40,9 @@ void debug_log(std::string_view message) {
     if (on == 0) return;
     try {
         const std::string path = platform::from_path(platform::to_path(platform::temp_dir()) / "nimbalo.log");
-        (void)platform::append_to_file_shared(path, format_debug_line(platform::tick_count_ms(), message));
+        const std::string line = format_debug_line(platform::tick_count_ms(), message);
+        const std::lock_guard<std::mutex> lock(g_append);
+        (void)platform::append_to_file_shared(path, line);
     } catch (...) {
         // Out of memory while building the line: the trace is best effort.
     }

@@ -35,11 +35,13 @@ std::optional<std::string> get_env(const char* name) {
 
 Status set_env(const char* name, const std::optional<std::string>& value) {
     // The system block is what children and GetEnvironmentVariableW see; the C runtime keeps a
-    // copy of its own for getenv, updated separately.
+    // copy of its own for getenv. The runtime cannot hold an empty value (it deletes the variable
+    // and passes the deletion on to the system block), so it goes first and the system call last.
     const std::wstring wname = widen(name);
     const std::wstring wvalue = value ? widen(*value) : std::wstring();
-    if (!SetEnvironmentVariableW(wname.c_str(), value ? wvalue.c_str() : nullptr)) return fail(io_error_text(last_error_code()));
     _wputenv_s(wname.c_str(), wvalue.c_str());
+    if (!SetEnvironmentVariableW(wname.c_str(), value ? wvalue.c_str() : nullptr) && value)
+        return fail(io_error_text(last_error_code()));
     return {};
 }
 
