@@ -46,7 +46,8 @@ void write_all(DWORD which, std::string_view text) {
         size_t left = w.size();
         while (left > 0) {
             DWORD done = 0;
-            const DWORD chunk = left > 16384 ? 16384 : DWORD(left);
+            DWORD chunk = left > 16384 ? 16384 : DWORD(left);
+            if (chunk < left && p[chunk - 1] >= 0xD800 && p[chunk - 1] <= 0xDBFF) --chunk;  // keep pairs whole
             if (!WriteConsoleW(h, p, chunk, &done, nullptr) || done == 0) return;
             p += done;
             left -= done;
