@@ -145,15 +145,19 @@ std::vector<DataRun> collect_mft_runs(VolumeReader& v, std::span<const std::byte
     }
     std::vector<DataExtent> extents = unnamed_data_extents(record0);
     if (extents.empty()) return record0_runs;
+    // A 7 GB MFT needs one extension record; these bounds only stop a damaged list from turning
+    // into millions of reads.
+    constexpr size_t kMaxExtensionRecords = 4096, kMaxPasses = 8;
     std::set<uint64_t> wanted;
     for (const auto& e : listed_data_extents(list))
-        if (e.record != 0) wanted.insert(e.record);
+        if (e.record != 0 && wanted.size() < kMaxExtensionRecords) wanted.insert(e.record);
 
     // An extension record may itself lie in an extent another extension record describes, so map
     // records through what is known so far and repeat while that finds more.
     const uint32_t rs = v.bytes_per_record;
     std::vector<std::byte> rec(rs);
-    for (bool progress = true; progress && !wanted.empty();) {
+    size_t passes = 0;
+    for (bool progress = true; progress && !wanted.empty() && passes < kMaxPasses; ++passes) {
         progress = false;
         const auto known = merge_extents(extents);
         for (auto it = wanted.begin(); it != wanted.end();) {

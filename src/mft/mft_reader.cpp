@@ -75,7 +75,7 @@ void reader_thread(VolumeReader& v, const std::vector<PieceRead>& plan, uint32_t
         }
         PieceBuffer buf = pool.take();
         const size_t head = carry.size();
-        std::memcpy(buf.data.get(), carry.data(), head);
+        if (head) std::memcpy(buf.data.get(), carry.data(), head);
         size_t got = 0;
         if (auto r = read_some(v, uint64_t(p.offset), std::span(buf.data.get() + head, size_t(p.length)))) got = *r;
         std::memset(buf.data.get() + head + got, 0, size_t(p.length) - got);

@@ -68,12 +68,14 @@ Result<VolumeReader> open_volume_on(std::unique_ptr<platform::RawDevice> device,
     // The backup boot sector follows the volume's last sector; it is part of the partition.
     uint64_t size = g->volume_bytes() + g->bytes_per_sector;
     if (place->size) size = std::min(size, place->size);
+    // Never plan reads beyond what the device holds: a damaged boot sector may claim any size.
+    if (const uint64_t dev = v.device->size(); dev) size = std::min(size, dev > place->offset ? dev - place->offset : 0);
     v.volume_size = size;
     v.mft_start_lcn = g->mft_lcn;
     v.bytes_per_sector = g->bytes_per_sector;
     v.bytes_per_cluster = g->bytes_per_cluster;
     v.bytes_per_record = g->bytes_per_record;
-    v.mft_valid_data_length = std::min(mft_initialized_size(v), g->volume_bytes());
+    v.mft_valid_data_length = std::min(mft_initialized_size(v), v.volume_size);
     return v;
 }
 
