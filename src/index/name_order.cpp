@@ -22,6 +22,8 @@ inline uint64_t prefix_key(std::string_view s) {
     return k;
 }
 
+constexpr size_t kParallelSortMin = 65536;
+
 struct NameKey {
     uint64_t prefix;
     uint32_t entry;
@@ -44,7 +46,9 @@ std::vector<uint32_t> sort_by_name(const Index& index) {
     std::vector<NameKey> keys(n);
     const std::string_view names = index.names;
     const IndexEntry* entries = index.entries.data();
-#pragma omp parallel for schedule(static)
+    // Small indexes sort on the caller alone: waking the pool costs more than it saves.
+    const bool parallel = n >= kParallelSortMin;
+#pragma omp parallel for schedule(static) if (parallel)
     for (int64_t i = 0; i < int64_t(n); ++i) {
         const IndexEntry& e = entries[i];
         keys[i] = {prefix_key(names.substr(e.path_start + e.path_len - e.name_len, e.name_len)), uint32_t(i)};
@@ -59,10 +63,12 @@ std::vector<uint32_t> sort_by_name(const Index& index) {
         const std::string_view nb = names.substr(eb.path_start + eb.path_len - eb.name_len, eb.name_len);
         return compare_name_order(na, nb) < 0;
     };
-    __gnu_parallel::sort(keys.begin(), keys.end(), less,
-                         __gnu_parallel::multiway_mergesort_tag(omp_get_max_threads()));
+    if (parallel)
+        __gnu_parallel::sort(keys.begin(), keys.end(), less, __gnu_parallel::multiway_mergesort_tag(omp_get_max_threads()));
+    else
+        std::sort(keys.begin(), keys.end(), less);
     std::vector<uint32_t> out(n);
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (parallel)
     for (int64_t i = 0; i < int64_t(n); ++i) out[i] = keys[i].entry;
     return out;
 }

@@ -32,7 +32,8 @@ std::vector<uint32_t> scan_entries(uint32_t count, uint64_t limit, const Accept&
     int64_t frontier = 0;
     uint64_t frontier_hits = 0;
 
-#pragma omp parallel for schedule(dynamic, 1)
+    // One chunk runs on the caller alone: waking the pool costs more than it saves.
+#pragma omp parallel for schedule(dynamic, 1) if (chunks > 1)
     for (int64_t c = 0; c < chunks; ++c) {
         if (c >= skip_from.load(std::memory_order_relaxed)) continue;
         std::vector<uint32_t>& out = parts[size_t(c)];

@@ -207,7 +207,7 @@ TEST(RebuildSorted, LargeRandomIndexIsInNameOrder) {
     std::mt19937_64 rng(seed);
     const std::vector<std::string> words{"lib", "Lib", "libx", "a", "__init__.py", "README", "readme", "\xC3\xA9",
                                          "abcdefgh", "abcdefghi", "ABCDEFGH"};
-    Index ix = build_index(random_records(rng, 60000, words), 'C');
+    Index ix = build_index(random_records(rng, 100000, words), 'C');
     expect_invariants(ix);
 }
 
