@@ -66,6 +66,16 @@ int probe_volume(char letter) {
                         (err.empty() ? "" : ": " + err));
     }
 
+    // Bigger than one system read (16 MiB), unaligned at both ends.
+    if (size >= (32u << 20)) {
+        err.clear();
+        const auto whole = read(dev, 0, 24u << 20, err);
+        const auto part = read(dev, 12345, (20u << 20) + 7, err);
+        check(whole.size() == (24u << 20) && part.size() == (20u << 20) + 7 &&
+                  std::memcmp(part.data(), whole.data() + 12345, part.size()) == 0,
+              "unaligned 20 MiB read matches the aligned one" + (err.empty() ? "" : ": " + err));
+    }
+
     if (size > 0) {
         err.clear();
         const auto tail = read(dev, size - 100, 300, err);
