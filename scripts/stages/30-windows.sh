@@ -23,8 +23,11 @@ smoke() {
   trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
   mkdir -p "$logs"
 
-  # A prefix whose first boot did not finish is thrown away rather than half-trusted.
-  if [ ! -f "$WINEPREFIX/.nimbalo-ready" ]; then
+  # A prefix whose first boot did not finish is thrown away rather than half-trusted, and so is
+  # one made by another Wine version (Wine would update it on the first run, noisily, on stderr).
+  local wine_version
+  wine_version=$(wine --version 2>/dev/null || echo unknown)
+  if [ "$(cat "$WINEPREFIX/.nimbalo-ready" 2>/dev/null)" != "$wine_version" ]; then
     rm -rf "$WINEPREFIX"
     local t0=$SECONDS
     wineserver -k >/dev/null 2>&1 || true  # a server left over from an interrupted run
@@ -33,7 +36,7 @@ smoke() {
       echo "30-windows: wineboot failed" >&2
       exit 1
     fi
-    touch "$WINEPREFIX/.nimbalo-ready"
+    echo "$wine_version" >"$WINEPREFIX/.nimbalo-ready"
     echo "30-windows: wine prefix created in $((SECONDS - t0)) s" >&2
   fi
 
@@ -41,7 +44,8 @@ smoke() {
   local img=$logs/ntfs-x.img
   if [ ! -f "$img" ]; then
     truncate -s 64M "$img.tmp"
-    mkntfs -F -q -Q -s 512 -p 0 -H 255 -S 63 -L NimbaloX "$img.tmp" >"$logs/mkntfs.log" 2>&1
+    mkntfs -F -q -Q -s 512 -p 0 -H 255 -S 63 -L NimbaloX "$img.tmp" >"$logs/mkntfs.log" 2>&1 ||
+      { cat "$logs/mkntfs.log" >&2; echo "30-windows: mkntfs failed" >&2; exit 1; }
     mv "$img.tmp" "$img"
   fi
   mkdir -p "$logs/x-mount"
