@@ -164,6 +164,7 @@ start=$SECONDS
 if [ ! -f "$build/_deps/re2-npm/unpacked.stamp" ] && ! command -v npm >/dev/null; then
   echo "30-windows: npm missing, installing Debian's npm" >&2
   SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends npm >/dev/null
 fi
 
