@@ -122,6 +122,7 @@ USAGE
   }
   probe "raw volume \\\\.\\X: (boot sector, unaligned reads, end of device)" volume X
   probe "absent drive error text" absent Q
+  probe "the image opened as a plain file" file "Z:${img//\//\\}"
   probe "single-instance mutex and show broadcast" instance
 
   # The cross build's RE2 must keep quiet about bad patterns: its stderr belongs to the role.
