@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "index/build.h"
 #include "index/lookups.h"
+#include "mft/journal.h"
 #include "mft/mft_reader.h"
 #include "mft/volume.h"
 #include "platform/console.h"
@@ -89,7 +90,14 @@ Status cmd_prefix(const std::string& prefix, char drive) {
     return {};
 }
 
-Status cmd_recent(uint64_t, char) { return fail("recent is not available yet in this build"); }
+Status cmd_recent(uint64_t n, char drive) {
+    auto changes = latest_changes(drive, n);
+    if (!changes) return std::move(changes).take_error();
+    std::string out;
+    for (const auto& c : *changes) out += change_line(c, reason_names(c.reason));
+    platform::write_stdout(out);
+    return {};
+}
 Status cmd_watch(char) { return fail("watch is not available yet in this build"); }
 
 Status cmd_drives() {

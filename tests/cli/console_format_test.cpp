@@ -21,6 +21,8 @@ TEST(ConsoleFormat, FiletimesAreUtc) {
     EXPECT_EQ(format_filetime(132401583069999999ull), "2020-07-25 13:45:06");  // truncated, not rounded
     // Leap day and the end of a century year.
     EXPECT_EQ(format_filetime(125962560000000000ull), "2000-02-29 00:00:00");
+    EXPECT_EQ(format_filetime(116444736000000000ull + 4107542399ull * 10000000), "2100-02-28 23:59:59");
+    EXPECT_EQ(format_filetime(116444736000000000ull + 4107542400ull * 10000000), "2100-03-01 00:00:00");
     EXPECT_EQ(format_filetime(0x7FFFFFFFFFFFFFFFull), "30828-09-14 02:48:05");
     EXPECT_EQ(format_filetime(0x8000000000000000ull), "0000-00-00 00:00:00");
 }
