@@ -1,11 +1,13 @@
 // Console index commands: each opens the volume itself, builds a fresh index, answers and exits.
 // Results go to standard output, progress and timing lines to standard error.
 #include <chrono>
+#include <thread>
 
 #include "cli/console_format.h"
 #include "cli/roles.h"
 #include "common/text.h"
 #include "index/build.h"
+#include "index/live_update.h"
 #include "index/lookups.h"
 #include "mft/journal.h"
 #include "mft/mft_reader.h"
@@ -98,7 +100,22 @@ Status cmd_recent(uint64_t n, char drive) {
     platform::write_stdout(out);
     return {};
 }
-Status cmd_watch(char) { return fail("watch is not available yet in this build"); }
+Status cmd_watch(char drive) {
+    auto built = index_volume_timed(drive);
+    if (!built) return std::move(built).take_error();
+    err_line("indexed " + std::to_string(built->index.entries.size()) + " entries in " + fixed(built->seconds, 2) +
+             "s; watching " + std::string(1, drive) + " for changes (Ctrl+C to stop)...");
+    auto journal = open_journal(drive);
+    if (!journal) return std::move(journal).take_error();
+    const JournalRead read = [&](uint64_t position) -> Result<JournalBatch> {
+        auto batch = read_journal(*journal, int64_t(position));
+        if (!batch) return std::move(batch).take_error();
+        return JournalBatch{std::move(batch->changes), uint64_t(batch->next)};
+    };
+    const auto print = [](const UsnChange& c) { platform::write_stdout(change_line(c, reason_names(c.reason))); };
+    const auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(500)); };
+    return follow_journal(built->index, uint64_t(journal->position), read, print, pause);
+}
 
 Status cmd_drives() {
     for (char letter : list_ntfs_volumes()) platform::write_stdout(std::string(1, letter) + ":\n");
