@@ -26,7 +26,7 @@ struct ServerLimits {
     uint32_t receive_timeout_ms = 2000;
     uint32_t send_timeout_ms = 5000;
     uint32_t drain_ms = 200;
-    int max_handlers = 64;
+    int max_handlers = 1024;
 };
 
 // Runs until stop is set, then closes the listener. Returns after at most ~100 ms past the stop.

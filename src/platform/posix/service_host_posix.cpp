@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <sys/resource.h>
 
 #include "platform/service_host.h"
 
@@ -27,6 +28,13 @@ Status run_service_host(const std::string&, ServiceMain main) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    // One descriptor per open connection: the usual soft limit of 1024 would stall accepting
+    // well below the connection cap.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max < 65536 ? files.rlim_max : 65536;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
     ForegroundContext ctx;
     const ServiceExit out = main(ctx);
     if (out.code != 0) return fail(out.error);
