@@ -31,9 +31,12 @@ Status run_service_host(const std::string&, ServiceMain main) {
     // One descriptor per open connection: the usual soft limit of 1024 would stall accepting
     // well below the connection cap.
     rlimit files{};
-    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-        files.rlim_cur = files.rlim_max < 65536 ? files.rlim_max : 65536;
-        setrlimit(RLIMIT_NOFILE, &files);
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
+        const rlim_t want = files.rlim_max < 65536 ? files.rlim_max : 65536;
+        if (files.rlim_cur < want) {
+            files.rlim_cur = want;
+            setrlimit(RLIMIT_NOFILE, &files);
+        }
     }
     ForegroundContext ctx;
     const ServiceExit out = main(ctx);
