@@ -15,10 +15,9 @@
 #include "service/lifecycle.h"
 #include "service/routes.h"
 #include "service/server.h"
+#include "service/volume_index.h"
 
 namespace nimbalo {
-
-Result<Index> index_volume(char letter);  // MERGE: replace with the index layer's header
 
 namespace {
 

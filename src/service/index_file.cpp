@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/text.h"
+#include "index/lookups.h"
 #include "platform/system.h"
 #include "service/index_file_layout.h"
 
@@ -128,6 +129,7 @@ Result<Index> load_index(const std::string& path, char expected_letter) {
     if (!index) return index;
     bytes->clear();
     bytes->shrink_to_fit();
+    rebuild_sorted(*index);
     return index;
 }
 

@@ -1,14 +1,15 @@
 #include "setup/install.h"
 
 #include "common/text.h"
+#include "common/unicode.h"
 #include "platform/system.h"
 
 namespace nimbalo {
 
 namespace {
 
-// Windows paths compare without regard to letter case.
-std::string folded(std::string_view path) { return ascii_lower(path); }
+// Windows paths compare without regard to letter case (any script's).
+std::string folded(std::string_view path) { return to_lower_full(path); }
 
 }  // namespace
 

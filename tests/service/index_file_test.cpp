@@ -144,6 +144,7 @@ TEST(IndexFile, SaveReplacesAtomicallyAndLeavesNoTemporaryFile) {
     auto back = load_index(path, 'C');
     ASSERT_TRUE(back.ok()) << back.error();
     EXPECT_EQ(back->entries.size(), 2u);
+    EXPECT_EQ(back->sorted.size(), 2u);  // the name order is rebuilt on load
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "sub"), fs::directory_iterator()), 1);
     EXPECT_FALSE(load_index((dir / "missing.bin").string(), 'C').ok());
     fs::remove_all(dir);

@@ -131,6 +131,14 @@ TEST(Install, CommandPrintsOrElevates) {
     EXPECT_EQ(failing.printed, "");
 }
 
+TEST(Install, InstalledCopyIsRecognisedWhateverTheLetterCase) {
+    FakeMachine m;
+    m.self = "C:\\PROGRAMME\\\xC3\x84RGER\\NIMBALO.EXE";  // ÄRGER
+    m.exists = m.running = true;
+    ASSERT_TRUE(install_service(m.system(), "C:\\Programme\\\xC3\xA4rger", "C:\\Programme\\\xC3\xA4rger\\nimbalo.exe").ok());
+    EXPECT_EQ(m.log, std::vector<std::string>{"secure"});  // no copy onto itself
+}
+
 TEST(Install, UninstallOnlyDeletesTheRegistration) {
     FakeMachine m;
     ASSERT_TRUE(uninstall_service(m.system()).ok());
