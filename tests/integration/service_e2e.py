@@ -236,9 +236,9 @@ def test_reindex_finds_new_files(svc, image, index_bin):
 
 def test_reindex_storm(port):
     t0 = time.time()
-    answers = [curl(port, "/reindex") for _ in range(100)]
+    answers = [body(raw(port, b"GET /reindex HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")) for _ in range(100)]
     check(all(a == '{"status":"reindexing"}' for a in answers), "storm answers")
-    check(time.time() - t0 < 10, "storm answered at once")
+    check(time.time() - t0 < 5, f"storm answered at once ({time.time() - t0:.2f}s for 100)")
     check(wait_for(lambda: json.loads(curl(port, "/progress"))["state"] == 3), "storm settles")
 
 
@@ -364,6 +364,7 @@ def main():
 
     # Port taken: the service ends with an error instead of serving nothing.
     blocker = socket.socket()
+    blocker.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)  # our own closed connections linger in TIME_WAIT
     blocker.bind(("127.0.0.1", port))
     blocker.listen(1)
     svc = Service(image, pd, port)
