@@ -31,6 +31,15 @@ Json tool_result(std::string text, bool is_error) {
     return r;
 }
 
+// Client-chosen texts (method and tool names) and error messages go into a line-based log that
+// the user reads: a line break inside one would let a client forge whole log lines.
+std::string one_line(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    return out;
+}
+
 }  // namespace
 
 std::string frame_text(std::string_view json, Framing framing) {
@@ -79,17 +88,17 @@ void run_session(SessionIo& io, Tools& tools, StatusRecord& status) {
             if (out) {
                 reply = result_reply(req.id, tool_result(std::move(*out), false));
                 const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-                io.log("tools/call " + name + "  ok  " + fixed(ms, 1) + " ms");
+                io.log("tools/call " + one_line(name) + "  ok  " + fixed(ms, 1) + " ms");
             } else {
                 reply = result_reply(req.id, tool_result("error: " + out.error(), true));
                 status.note_error(out.error());
-                io.log("tools/call " + name + "  error: " + out.error());
+                io.log("tools/call " + one_line(name) + "  error: " + one_line(out.error()));
             }
         } else if (req.method == "notifications/cancelled") {
             // counted, never answered
         } else {
             reply = error_reply(req.id, -32601, "method not found: " + req.method);
-            io.log("unknown method: " + req.method);
+            io.log("unknown method: " + one_line(req.method));
         }
         if (reply && req.has_id) io.write(frame_text(compact(*reply), frame->framing));
     }

@@ -104,6 +104,16 @@ TEST(Server, LogLinesAndCounting) {
     EXPECT_EQ(r.status->session_started.size(), 19u);
 }
 
+TEST(Server, ClientTextsCannotForgeLogLines) {
+    const SessionRun r = run(frame(R"({"id":1,"method":"x\n2026-01-01 00:00:00  start  pid=1"})") +
+                             frame(R"({"id":2,"method":"tools/call","params":{"name":"a\r\nb"}})"));
+    ASSERT_EQ(r.log.size(), 4u);
+    EXPECT_EQ(r.log[1], "unknown method: x 2026-01-01 00:00:00  start  pid=1");
+    EXPECT_EQ(r.log[2], "tools/call a  b  error: unknown tool: a  b");
+    // The reply still carries the text unchanged.
+    EXPECT_NE(r.out.find(R"("message":"method not found: x\n2026)"), std::string::npos);
+}
+
 TEST(Server, MalformedInputEndsTheSession) {
     const std::vector<std::pair<const char*, std::string>> rows = {
         {"zero length", frame("")},
