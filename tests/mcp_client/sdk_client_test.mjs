@@ -187,6 +187,16 @@ await check("get_file_info for a UNC path is not probed", async () => {
   assert.deepEqual(out, { found: false, path: "\\\\evil\\share\\x" });
 });
 
+if (!underWine) {
+  await check("get_file_info, service running: a path the file system lacks is looked up in the index", async () => {
+    // The mount is case-sensitive, the index is not: the metadata read fails and the lookup finds it.
+    const out = toolJson(await client.callTool({ name: "get_file_info", arguments: { path: "C:\\DOCS\\Report.TXT" } }));
+    assert.equal(out.path, "C:\\docs\\report.txt", JSON.stringify(out));
+    assert.equal(out.size, 17);
+    assert.ok(!("exists" in out));
+  });
+}
+
 await new Promise((resolve) => service.close(resolve));
 service = null;
 
