@@ -21,6 +21,14 @@ std::string_view first_chars(std::string_view text, size_t n) {
     return text.substr(0, std::min(pos, text.size()));
 }
 
+// Server text quoted in an error: one line, and no control characters that could steer a terminal.
+std::string one_line(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    return out;
+}
+
 uint64_t parse_size(std::string_view value) {
     uint64_t v = 0;
     return parse_u64_plus(value, v) ? v : 0;
@@ -73,7 +81,7 @@ Result<UpdateManifest> parse_manifest(std::string_view text, std::string_view ma
             m.size = parse_size(value);
         }
     }
-    if (m.version.empty()) return fail("unexpected version.txt: " + std::string(first_chars(text, 80)));
+    if (m.version.empty()) return fail("unexpected version.txt: " + one_line(first_chars(text, 80)));
     if (starts_with(m.url, "/")) m.url = url_origin(manifest_url) + m.url;
     return m;
 }

@@ -22,7 +22,7 @@ TEST(Manifest, LineRulesTable) {
     const Case cases[] = {
         {"v0.6.0\n", nullptr, {"v0.6.0", kDefaultExe, "", "", 0}},
         {"v0.6.0", nullptr, {"v0.6.0", kDefaultExe, "", "", 0}},
-        {"url=/download/nimbalo.exe\n0.7.0\n", "unexpected version.txt: url=/download/nimbalo.exe\n0.7.0\n", {}},
+        {"url=/download/nimbalo.exe\n0.7.0\n", "unexpected version.txt: url=/download/nimbalo.exe 0.7.0 ", {}},
         {"SHA256 = " + kHexUpper + "\r\nversion=1.0.0\r\n", nullptr, {"1.0.0", kDefaultExe, kHexLower, "", 0}},
         {"# comment\n\n  0.5.6  \r\n0.9.9\n", nullptr, {"0.5.6", kDefaultExe, "", "", 0}},
         {"0.5.6\nversion=0.5.7\n", nullptr, {"0.5.7", kDefaultExe, "", "", 0}},
@@ -35,8 +35,8 @@ TEST(Manifest, LineRulesTable) {
         {"version=1\nsize=18446744073709551616\n", nullptr, {"1", kDefaultExe, "", "", 0}},
         {"version=1\nsize=18446744073709551615\n", nullptr, {"1", kDefaultExe, "", "", 18446744073709551615ull}},
         {"version=1\nbogus=2\n=3\n", nullptr, {"1", kDefaultExe, "", "", 0}},
-        {"foo=bar\n0.6.0\n", "unexpected version.txt: foo=bar\n0.6.0\n", {}},
-        {"version=\n", "unexpected version.txt: version=\n", {}},
+        {"foo=bar\n0.6.0\n", "unexpected version.txt: foo=bar 0.6.0 ", {}},
+        {"version=\n", "unexpected version.txt: version= ", {}},
         {"", "unexpected version.txt: ", {}},
         {"#only a comment", "unexpected version.txt: #only a comment", {}},
         {"<html>" + std::string(200, 'x'), nullptr, {"<html>" + std::string(200, 'x'), kDefaultExe, "", "", 0}},
@@ -64,7 +64,9 @@ TEST(Manifest, RejectionQuotesEightyCharactersNotBytes) {
     body = "a=b\n" + body;
     const auto got = parse_manifest(body, kUrl);
     ASSERT_FALSE(got.ok());
-    EXPECT_EQ(got.error(), "unexpected version.txt: " + body.substr(0, 4 + 76 * 2));
+    EXPECT_EQ(got.error(), "unexpected version.txt: a=b " + body.substr(4, 76 * 2));
+    // Issue 8, mend 5: server text in a message stays on one line without terminal controls.
+    EXPECT_EQ(parse_manifest("x=1\r\n\x1b[2J\t\x7f", kUrl).error(), "unexpected version.txt: x=1   [2J  ");
 }
 
 TEST(Manifest, FetchReadsAtMostOnePiecePastTheBound) {
