@@ -49,12 +49,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
         self.wfile.flush()
-        if not length:
-            # End of a close-delimited body: a clean TLS close, so the client sees the end.
-            try:
-                self.connection.unwrap()
-            except (OSError, ssl.SSLError):
-                pass
+        # A close-delimited body ends when the server closes the connection. No TLS close_notify
+        # exchange: waiting for the client's reply stalls WinHTTP under Wine until its time-out.
 
     def do_GET(self):
         cfg = self.server.cfg
