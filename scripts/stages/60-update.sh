@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(pwd)
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIMBALO_WERROR=ON >/dev/null
-cmake --build build/native --target nimbalo test_update >/dev/null
+cmake --build build/native --target nimbalo test_update_live >/dev/null
 
 work=$(mktemp -d /tmp/nimbalo-update-stage.XXXXXX)
 server_pid=""
@@ -24,7 +24,7 @@ base="https://127.0.0.1:$(cat "$work/port")"
 
 export SSL_CERT_FILE="$work/ca/ca.pem"
 export LOCALAPPDATA="$work/appdata"
-NIMBALO_TEST_HTTPS="$base" build/native/test_update --gtest_filter='LiveServer.*' --gtest_brief=1
+NIMBALO_TEST_HTTPS="$base" build/native/test_update_live --gtest_brief=1
 
 nimbalo="$root/build/native/nimbalo"
 fails=0
@@ -44,6 +44,8 @@ for row in \
   got=$(NIMBALO_UPDATE_URL="$base/$name/version.txt" "$nimbalo" update check)
   expect "update check ($name)" "${row#*|}" "$got"
 done
+got=$(env -u SSL_CERT_FILE NIMBALO_UPDATE_URL="$base/bare/version.txt" "$nimbalo" update check)
+expect "update check (untrusted server)" "current=0.5.5 manifest-error=request failed: ${base#https://}" "$got"
 got=$(NIMBALO_UPDATE_URL="http://127.0.0.1:1/version.txt" "$nimbalo" update check)
 expect "update check (http)" "current=0.5.5 manifest-error=only https is supported: http://127.0.0.1:1/version.txt" "$got"
 

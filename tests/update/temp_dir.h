@@ -5,14 +5,14 @@
 #include <fstream>
 #include <string>
 
-#include <unistd.h>
+#include "platform/system.h"
 
 namespace nimbalo::fixtures {
 
 class TempDir {
 public:
     explicit TempDir(const std::string& name)
-        : path_(std::filesystem::temp_directory_path() / (name + "." + std::to_string(getpid()))) {
+        : path_(std::filesystem::temp_directory_path() / (name + "." + std::to_string(platform::process_id()))) {
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
