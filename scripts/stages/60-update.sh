@@ -69,5 +69,19 @@ got=$("$nimbalo" update apply "$work/absent.exe" --sha256=1234 2>&1); rc=$?
 set -e
 expect "update apply (bad digest text)" "1 error: --sha256 needs 64 hexadecimal digits: 1234" "$rc $got"
 
+# apply with a digest: the checked copy beside the target is what gets installed.
+printf 'newer' > "$work/build.exe"
+digest=$(sha256sum "$work/build.exe" | cut -c1-64)
+set +e
+got=$("$nimbalo" update apply "$work/build.exe" "$work/app/nimbalo" "--sha256=$(printf %064d 0)" 2>&1); rc=$?
+set -e
+expect "update apply (wrong digest)" "1 error: checksum mismatch (got $digest)" "$rc $got"
+expect "wrong digest leaves the target" "new" "$(cat "$work/app/nimbalo")"
+expect "wrong digest leaves no staged copy" "" "$(ls -A "$work/app/update")"
+got=$("$nimbalo" update apply "$work/build.exe" "$work/app/nimbalo" "--sha256=${digest^^}")
+expect "update apply (digest)" "installed 0.5.5 -> $work/app/nimbalo" "$got"
+expect "update apply (digest) result" "newer" "$(cat "$work/app/nimbalo")"
+expect "update apply (digest) cleans up" "no" "$([ -e "$work/build.exe" ] || [ -n "$(ls -A "$work/app/update")" ] && echo yes || echo no)"
+
 [ "$fails" = 0 ] || exit 1
 echo "60-update: ok" >&2

@@ -82,6 +82,11 @@ std::string fallback_path(std::string_view target) {
     return std::string(target.substr(0, stem_end)) + ".exe.old";
 }
 
+std::string staging_folder_for(std::string_view target) {
+    const std::string dir = parent_folder(target);
+    return dir.empty() ? std::string("update") : platform::join_path(dir, "update");
+}
+
 ApplyHooks system_apply_hooks() {
     ApplyHooks h;
     h.service_exists = [] { return platform::service_exists(kServiceName); };

@@ -44,6 +44,11 @@ std::string fallback_path(std::string_view target);
 Status apply_update(const std::string& build, const std::string& target, const ApplyHooks& hooks);
 Status apply_update(const std::string& build, const std::string& target);
 
+// Where apply_verified_update stages the build: the "update" folder beside the target. For the
+// installed copy that is the program folder's own update folder, which only administrators can
+// write; for a portable copy it is no more open to the user than the target itself.
+std::string staging_folder_for(std::string_view target);
+
 // The elevated path that trusts nothing the user can still change: copy build into
 // staging_folder (writable by administrators only), check the copy's SHA-256 against
 // expected_sha256 (64 hex digits, either case), and swap in only that copy. The staged copy is

@@ -53,8 +53,7 @@ Status update_apply(const std::vector<std::string>& args) {
     const std::string target = positional.size() > 1 ? positional[1] : preferred_exe().path;
 
     const auto hooks = update::system_apply_hooks();
-    const Status s = sha ? update::apply_verified_update(build, target, *sha,
-                                                         platform::join_path(program_folder(), "update"), hooks)
+    const Status s = sha ? update::apply_verified_update(build, target, *sha, update::staging_folder_for(target), hooks)
                          : update::apply_update(build, target, hooks);
     if (!s) {
         log_line("update: failed: " + s.error());

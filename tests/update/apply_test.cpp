@@ -87,6 +87,12 @@ TEST(Apply, FallbackPathTable) {
     for (const auto& c : cases) EXPECT_EQ(fallback_path(c.target), c.want) << c.target;
 }
 
+TEST(Apply, StagingFolderBesideTheTarget) {
+    EXPECT_EQ(staging_folder_for("/opt/Nimbalo/nimbalo"), "/opt/Nimbalo/update");
+    EXPECT_EQ(staging_folder_for("/nimbalo"), "/update");
+    EXPECT_EQ(staging_folder_for("nimbalo"), "update");
+}
+
 TEST(Apply, SwapWithoutServiceRunsNoScAtAll) {
     Files f;
     FakeMachine m;
