@@ -1,5 +1,7 @@
 // Console index commands. Filled in as the volume, MFT and index layers land.
 #include "cli/roles.h"
+#include "mft/volume.h"
+#include "platform/console.h"
 
 namespace nimbalo {
 
@@ -8,6 +10,9 @@ Status cmd_search(const std::string&, char, bool) { return fail("search is not a
 Status cmd_prefix(const std::string&, char) { return fail("prefix is not available yet in this build"); }
 Status cmd_recent(uint64_t, char) { return fail("recent is not available yet in this build"); }
 Status cmd_watch(char) { return fail("watch is not available yet in this build"); }
-Status cmd_drives() { return fail("drives is not available yet in this build"); }
+Status cmd_drives() {
+    for (char letter : list_ntfs_volumes()) platform::write_stdout(std::string(1, letter) + ":\n");
+    return {};
+}
 
 }  // namespace nimbalo

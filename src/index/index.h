@@ -2,7 +2,12 @@
 // fixed-size entries point into it.
 // Invariants: an entry's range lies inside `names` and starts and ends on character boundaries;
 // its name is the range's last name_len bytes and the byte before the name is a backslash.
-// `names` only grows. Directory paths are followed in the arena by one extra backslash.
+// `names` only grows and never exceeds 4 GiB (offsets are u32). Directory paths are followed in
+// the arena by one extra backslash. `sorted` holds every entry index once, in name order.
+// `dirs` and `by_ref` are flat tables (no heap node per key); an index loaded from disk has
+// both empty.
+// Memory: the arena plus 32 bytes per entry, 4 for `sorted`, about 18 for `by_ref` and about
+// 24 per directory for `dirs`.
 // Cost: build O(total path bytes) plus one parallel sort. Threads: read-only after publish,
 // shared by reference; any change (live updates, rebuild_sorted) needs exclusive access.
 #pragma once
@@ -10,8 +15,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "index/record_map.h"
+#include "index/ref_map.h"
 
 namespace nimbalo {
 
@@ -24,6 +31,7 @@ struct IndexEntry {
     uint64_t modified = 0;    // FILETIME, UTC
     bool operator==(const IndexEntry&) const = default;
 };
+static_assert(sizeof(IndexEntry) == 32);
 
 // A read-only view of one entry; valid while its index is neither changed nor released.
 struct SearchHit {
@@ -40,13 +48,16 @@ struct ArenaRange {
     bool operator==(const ArenaRange&) const = default;
 };
 
+// record -> byte range of the directory's path followed by one backslash.
+using DirMap = RecordMap<ArenaRange>;
+
 struct Index {
     char letter = 'C';
     std::string names;
     std::vector<IndexEntry> entries;
-    std::vector<uint32_t> sorted;                                     // entry indices in name order
-    std::unordered_map<uint64_t, ArenaRange> dirs;                    // record -> path-with-backslash
-    std::unordered_map<uint64_t, std::vector<uint32_t>> by_ref;       // record -> entries made from it
+    std::vector<uint32_t> sorted;  // entry indices in name order
+    DirMap dirs;                   // record -> path-with-backslash (find/set/erase)
+    RefMap by_ref;                 // record -> entries made from it (append/take/renumber)
 
     std::string_view path_of(const IndexEntry& e) const { return std::string_view(names).substr(e.path_start, e.path_len); }
     std::string_view name_of(const IndexEntry& e) const {

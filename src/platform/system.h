@@ -19,6 +19,10 @@ namespace nimbalo::platform {
 // Environment variable as UTF-8; nullopt when unset (an empty value is returned as "").
 std::optional<std::string> get_env(const char* name);
 
+// Set (value) or remove (nullopt) an environment variable of this process; children inherit it.
+// Not safe while another thread reads the environment.
+Status set_env(const char* name, const std::optional<std::string>& value);
+
 // The user's temporary folder (Windows: GetTempPathW; POSIX: $TMPDIR, else /tmp), no trailing separator.
 std::string temp_dir();
 
@@ -56,6 +60,11 @@ Result<std::string> read_file(const std::string& path, uint64_t max_bytes = UINT
 // Write bytes to a temporary file beside path, flush it to stable storage, then rename it over path,
 // so readers see either the old or the new file, never a torn one. Creates missing parent folders.
 Status write_file_atomic(const std::string& path, std::string_view bytes);
+
+// Append bytes to path (created if missing) in one write, opened only for this call and shared for
+// reading, writing and deleting, so several writers and a viewer can hold the file at once and each
+// call's bytes stay together.
+Status append_to_file_shared(const std::string& path, std::string_view bytes);
 
 // Run a program with arguments, wait for it to end. With capture, its standard output followed by its
 // standard error is returned; without, the child inherits the standard handles. Fails only when the

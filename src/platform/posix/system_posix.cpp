@@ -22,6 +22,12 @@ std::optional<std::string> get_env(const char* name) {
     return std::string(v);
 }
 
+Status set_env(const char* name, const std::optional<std::string>& value) {
+    const int rc = value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    if (rc != 0) return fail(io_error_text(errno));
+    return {};
+}
+
 std::string temp_dir() {
     auto t = get_env("TMPDIR");
     std::string dir = (t && !t->empty()) ? *t : "/tmp";
@@ -124,6 +130,21 @@ Status write_file_atomic(const std::string& path, std::string_view bytes) {
         ::fsync(dfd);
         ::close(dfd);
     }
+    return {};
+}
+
+Status append_to_file_shared(const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return fail(io_error_text(errno));
+    ssize_t n;
+    do {
+        n = ::write(fd, bytes.data(), bytes.size());
+    } while (n < 0 && errno == EINTR);
+    const int e = errno;
+    ::close(fd);
+    if (n < 0) return fail(io_error_text(e));
+    if (size_t(n) != bytes.size())
+        return fail("short append: " + std::to_string(n) + "/" + std::to_string(bytes.size()) + " bytes");
     return {};
 }
 

@@ -1,0 +1,37 @@
+# Cross-built check programs for the Wine smoke suite (scripts/stages/30-windows.sh). None is part
+# of the default build: the stage names them as targets.
+#
+#  - test_<name>.exe for each folder named in NIMBALO_WINE_TEST_DIRS: the same GoogleTest sources
+#    as the native test_<name>, built against the cross-built core and Debian's GoogleTest sources.
+#  - wine_probe.exe: raw volume access and the executable's resources, as only Windows shows them.
+set(NIMBALO_WINE_TEST_DIRS "cli;platform;deps" CACHE STRING "tests/ folders also built as Windows test programs")
+set(NIMBALO_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian: googletest)")
+
+if(EXISTS ${NIMBALO_GTEST_SOURCE}/CMakeLists.txt)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(${NIMBALO_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+  foreach(sub ${NIMBALO_WINE_TEST_DIRS})
+    file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${sub}/*_test.cpp)
+    if(NOT tests)
+      continue()
+    endif()
+    add_executable(test_${sub} EXCLUDE_FROM_ALL ${tests})
+    target_compile_options(test_${sub} PRIVATE ${NIMBALO_WARNINGS})
+    target_include_directories(test_${sub} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_link_libraries(test_${sub} PRIVATE nimbalo_core gtest gtest_main gmock)
+    # Under Wine the build machine's files are on drive Z:.
+    target_compile_definitions(test_${sub} PRIVATE
+      NIMBALO_SOURCE_DIR="Z:${CMAKE_SOURCE_DIR}" NIMBALO_BINARY_DIR="Z:${CMAKE_BINARY_DIR}")
+    # Test programs report on standard output: console subsystem (the later flag wins over -mwindows).
+    target_link_options(test_${sub} PRIVATE -mconsole)
+  endforeach()
+else()
+  message(STATUS "GoogleTest sources not found in ${NIMBALO_GTEST_SOURCE}: no Windows test programs")
+endif()
+
+add_executable(wine_probe EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/wine/wine_probe.cpp)
+target_compile_options(wine_probe PRIVATE ${NIMBALO_WARNINGS})
+target_link_libraries(wine_probe PRIVATE nimbalo_core)
+target_link_options(wine_probe PRIVATE -mconsole)

@@ -1,0 +1,46 @@
+#include "query/search.h"
+
+#include "index/lookups.h"
+#include "index/scan.h"
+#include "query/evaluate.h"
+#include "query/plan.h"
+
+namespace nimbalo {
+
+Result<std::vector<SearchHit>> search(const Index& index, std::string_view text, uint64_t limit, bool path_mode) {
+    auto parsed = parse_query(text, path_mode);
+    if (!parsed) return std::move(parsed).take_error();
+    if (limit == 0) return std::vector<SearchHit>{};
+    const Query& q = *parsed;
+    const Plan plan = choose_plan(q, path_mode);
+
+    // The fast paths pass the word as typed: contains_ci folds both sides itself, and
+    // lower-casing first would change what it matches for characters whose lower-case form
+    // is ASCII or longer (KELVIN SIGN, U+0130), unlike the same word in a longer query.
+    std::vector<uint32_t> found;
+    if (plan.name_needle) {
+        found = scan_names(index, *plan.name_needle, limit);
+    } else if (plan.path_needle) {
+        found = scan_paths(index, *plan.path_needle, limit);
+    } else {
+        const PreparedQuery pq(q, plan);
+        const std::string_view names = index.names;
+        const IndexEntry* entries = index.entries.data();
+        const bool needs_path = pq.needs_path();
+        found = scan(index, limit, [&](uint32_t i) {
+            const IndexEntry& e = entries[i];
+            const std::string_view name = names.substr(e.path_start + e.path_len - e.name_len, e.name_len);
+            const std::string_view path = needs_path ? names.substr(e.path_start, e.path_len) : std::string_view{};
+            return pq.accept(name, path, e.is_dir, e.size);
+        });
+    }
+    std::vector<SearchHit> hits;
+    hits.reserve(limit < 1024 ? limit : 1024);
+    for (uint32_t i : found) {
+        if (hits.size() >= limit) break;
+        hits.push_back(hit(index, i));
+    }
+    return hits;
+}
+
+}  // namespace nimbalo

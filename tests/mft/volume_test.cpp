@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "mft/ntfs_builder.h"
+#include "mft/partition.h"
+#include "mft/volume.h"
+#include "platform/memory_device.h"
+
+using namespace nimbalo;
+using fixture::Bytes;
+using fixture::put;
+
+namespace {
+
+// A small NTFS volume: 4 KiB clusters, 1 KiB records, MFT of 16 records at cluster 4.
+Bytes small_volume() {
+    fixture::VolumeSpec spec;
+    spec.total_clusters = 64;
+    spec.mft_runs = {{4, 4}};
+    std::vector<Bytes> recs = {fixture::mft_record0(spec, 16 * 1024)};
+    return fixture::build_volume(spec, recs);
+}
+
+// A whole disk: MBR with the volume as partition entry `slot` at lba (512-byte sectors).
+Bytes mbr_disk(const Bytes& volume, uint32_t lba, int slot = 0, uint8_t type = 0x07) {
+    Bytes disk(uint64_t(lba) * 512, std::byte{0});
+    disk.insert(disk.end(), volume.begin(), volume.end());
+    const size_t e = 0x1BE + 16 * size_t(slot);
+    put(disk, e + 4, type, 1);
+    put(disk, e + 8, lba, 4);
+    put(disk, e + 12, volume.size() / 512, 4);
+    put(disk, 0x1FE, 0xAA55, 2);
+    return disk;
+}
+
+Bytes gpt_disk(const Bytes& volume, uint64_t lba) {
+    Bytes disk(lba * 512, std::byte{0});
+    disk.insert(disk.end(), volume.begin(), volume.end());
+    put(disk, 0x1BE + 4, 0xEE, 1);
+    put(disk, 0x1BE + 8, 1, 4);
+    put(disk, 0x1BE + 12, 0xFFFFFFFF, 4);
+    put(disk, 0x1FE, 0xAA55, 2);
+    std::memcpy(disk.data() + 512, "EFI PART", 8);
+    put(disk, 512 + 0x48, 2, 8);     // entries at LBA 2
+    put(disk, 512 + 0x50, 128, 4);   // 128 entries
+    put(disk, 512 + 0x54, 128, 4);   // of 128 bytes
+    // Entry 0: some other partition (not NTFS) at LBA 40; entry 1: ours.
+    put(disk, 1024 + 0x20, 40, 8);
+    put(disk, 1024 + 0x28, 47, 8);
+    put(disk, 1024 + 128 + 0x20, lba, 8);
+    put(disk, 1024 + 128 + 0x28, lba + volume.size() / 512 - 1, 8);
+    return disk;
+}
+
+Result<VolumeReader> open_bytes(Bytes b) {
+    return open_volume_on(std::make_unique<platform::MemoryDevice>(std::move(b)), 'X');
+}
+
+}  // namespace
+
+TEST(Volume, FindsTheVolumeBehindPartitionTables) {
+    const Bytes vol = small_volume();
+    struct Case {
+        const char* what;
+        Bytes disk;
+        uint64_t offset;
+    } cases[] = {
+        {"bare volume", vol, 0},
+        {"MBR at 64 KiB", mbr_disk(vol, 128), 65536},
+        {"MBR at 1 MiB", mbr_disk(vol, 2048), 1 << 20},
+        {"MBR, second slot", mbr_disk(vol, 2048, 1), 1 << 20},
+        {"GPT, second entry", gpt_disk(vol, 64), 64 * 512},
+    };
+    for (auto& c : cases) {
+        auto v = open_bytes(c.disk);
+        ASSERT_TRUE(v.ok()) << c.what << ": " << v.error();
+        EXPECT_EQ(v->partition_offset, c.offset) << c.what;
+        EXPECT_EQ(v->bytes_per_cluster, 4096u);
+        EXPECT_EQ(v->bytes_per_record, 1024u);
+        EXPECT_EQ(v->mft_start_lcn, 4u);
+        EXPECT_EQ(v->mft_valid_data_length, 16u * 1024);
+        // Offsets are relative to the volume: sector 0 is the NTFS boot sector.
+        auto s0 = read_at(*v, 0, 512);
+        ASSERT_TRUE(s0.ok());
+        EXPECT_EQ(std::memcmp(s0->data() + 3, "NTFS    ", 8), 0) << c.what;
+    }
+}
+
+TEST(Volume, NotNtfsGivesTheVolumeDataError) {
+    Bytes fat(4096, std::byte{0});
+    std::memcpy(fat.data() + 3, "MSDOS5.0", 8);
+    std::memcpy(fat.data() + 0x52, "FAT32   ", 8);
+    put(fat, 0x1FE, 0xAA55, 2);
+    Bytes exfat(4096, std::byte{0});
+    std::memcpy(exfat.data() + 3, "EXFAT   ", 8);
+    put(exfat, 0x1FE, 0xAA55, 2);
+    Bytes vol = small_volume();
+    Bytes bad_record_size = vol;
+    put(bad_record_size, 0x40, uint8_t(-20), 1);
+    Bytes mbr_no_ntfs = mbr_disk(exfat, 128);
+    struct Case {
+        Bytes disk;
+        const char* error;
+    } cases[] = {
+        {fat, "FSCTL_GET_NTFS_VOLUME_DATA failed on X: sector 0 is a FAT boot sector, not NTFS"},
+        {exfat, "FSCTL_GET_NTFS_VOLUME_DATA failed on X: sector 0 is an exFAT boot sector, not NTFS"},
+        {Bytes(4096, std::byte{0x5A}), "FSCTL_GET_NTFS_VOLUME_DATA failed on X: sector 0 holds neither an NTFS boot sector nor a partition table"},
+        {Bytes(100, std::byte{0}), "FSCTL_GET_NTFS_VOLUME_DATA failed on X: sector 0 is unreadable: device ends at 100 bytes"},
+        {bad_record_size, "FSCTL_GET_NTFS_VOLUME_DATA failed on X: bytes per FILE record 1048576 is not a power of two from 256 to 65536"},
+        {mbr_no_ntfs, "FSCTL_GET_NTFS_VOLUME_DATA failed on X: the MBR partition table holds no NTFS partition"},
+    };
+    for (auto& c : cases) {
+        auto v = open_bytes(c.disk);
+        ASSERT_FALSE(v.ok()) << c.error;
+        EXPECT_EQ(v.error(), c.error);
+    }
+}
+
+TEST(Volume, ReadAtIsExactOrAnError) {
+    auto v = open_bytes(mbr_disk(small_volume(), 128));
+    ASSERT_TRUE(v.ok());
+    const uint64_t end = 64 * 4096;
+    auto whole = read_at(*v, end - 512, 512);  // the backup boot sector's place
+    EXPECT_TRUE(whole.ok());
+    auto past = read_at(*v, end - 512, 1024);
+    ASSERT_FALSE(past.ok());
+    EXPECT_EQ(past.error(), "short read at " + std::to_string(end - 512) + ": got 512/1024 bytes");
+    auto beyond = read_at(*v, 3221225472, 1024);
+    ASSERT_FALSE(beyond.ok());
+    EXPECT_EQ(beyond.error(), "short read at 3221225472: got 0/1024 bytes");
+
+    auto dev = std::make_unique<platform::MemoryDevice>(small_volume());
+    dev->fail_reads_for_tests(8192);
+    auto* raw = dev.get();
+    auto w = open_volume_on(std::move(dev), 'Y');
+    ASSERT_TRUE(w.ok()) << w.error();
+    (void)raw;
+    auto failed = read_at(*w, 8192, 512);
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error(), "read at 8192 failed: Input/output error");
+}
+
+TEST(Volume, LettersMapToEnvironmentVariables) {
+    ::unsetenv("NIMBALO_VOLUME_Q");
+    auto v = open_volume('Q');
+    ASSERT_FALSE(v.ok());
+    EXPECT_NE(v.error().find("NIMBALO_VOLUME_Q is not set"), std::string::npos) << v.error();
+
+    ::setenv("NIMBALO_VOLUME_Q", "/nonexistent/nimbalo.img", 1);
+    v = open_volume('Q');
+    ASSERT_FALSE(v.ok());
+    EXPECT_EQ(v.error(), "cannot open /nonexistent/nimbalo.img: No such file or directory");
+    ::unsetenv("NIMBALO_VOLUME_Q");
+}
