@@ -231,8 +231,12 @@ USAGE
 
   local t
   for t in "$build"/test_*.exe; do
-    local name=${t##*/}
-    if wine "$t" --gtest_brief=1 >"$logs/${name%.exe}.log" 2>&1; then
+    local name=${t##*/} filter=()
+    case $name in
+      # Regenerates the tables with python3 and diffs them: a check of the source tree, not of Windows.
+      test_common.exe) filter=(--gtest_filter=-Unicode.GeneratedTablesAreCurrent) ;;
+    esac
+    if wine "$t" --gtest_brief=1 "${filter[@]}" >"$logs/${name%.exe}.log" 2>&1; then
       pass "$name ($(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$logs/${name%.exe}.log" | head -1))"
     else
       flunk "$name"
