@@ -40,22 +40,51 @@ smoke() {
     echo "30-windows: wine prefix created in $((SECONDS - t0)) s" >&2
   fi
 
-  # Drive X: a sparse NTFS image behind the raw device link "x::", an empty folder as its mount.
-  local img=$logs/ntfs-x.img
+  # Drive X: an NTFS image of a small tree behind the raw device link "x::", an empty folder as its
+  # mount. The tree holds what the Windows console must get right: non-ASCII names (accents,
+  # Cyrillic, CJK, a character outside the BMP), a hard link, names differing only in case and a
+  # path well past 260 characters, next to a few hundred real headers.
+  local img=$logs/ntfs-x-tree.img
   if [ ! -f "$img" ]; then
-    truncate -s 64M "$img.tmp"
-    mkntfs -F -q -Q -s 512 -p 0 -H 255 -S 63 -L NimbaloX "$img.tmp" >"$logs/mkntfs.log" 2>&1 ||
-      { cat "$logs/mkntfs.log" >&2; echo "30-windows: mkntfs failed" >&2; exit 1; }
-    mv "$img.tmp" "$img"
+    local tree=$logs/x-tree
+    rm -rf "$tree"
+    mkdir -p "$tree/international/Документы" "$tree/links/a" "$tree/links/b" "$tree/case"
+    cp -r /usr/include/linux "$tree/linux"
+    local f
+    for f in "international/RÉSUMÉ.doc" "international/漢字テスト.txt" "international/party 🎉.txt" \
+      "international/Документы/отчёт.txt" "links/a/shared-report.txt" case/Readme.txt case/README.TXT case/readme.txt; do
+      printf '%s\n' "$f" >"$tree/$f"
+    done
+    ln "$tree/links/a/shared-report.txt" "$tree/links/b/shared-report.txt"
+    local deep=$tree/deep i
+    for i in $(seq -w 0 29); do deep+=/level$i-nested-folder; done
+    mkdir -p "$deep" && echo bottom >"$deep/bottom.txt"
+    bash tools/mkimage.sh --label NimbaloX "$img" "$tree" >"$logs/mkimage.log" 2>&1 ||
+      { cat "$logs/mkimage.log" >&2; echo "30-windows: mkimage failed" >&2; exit 1; }
+    rm -rf "$tree"
   fi
-  mkdir -p "$logs/x-mount"
-  ln -sfn "$logs/x-mount" "$WINEPREFIX/dosdevices/x:"
-  ln -sfn "$img" "$WINEPREFIX/dosdevices/x::"
+  # Drive W: a whole disk (MBR, one NTFS partition at 1 MiB, 2 MiB clusters) written by Windows.
+  local disk=$logs/ntfs-2m.raw
+  if [ ! -f "$disk" ]; then
+    zcat /work/shared/testdata/ntfs/ms-ntfs-samples/ntfs-2m.raw.gz 2>/dev/null | cp --sparse=always /dev/stdin "$disk.tmp" &&
+      mv "$disk.tmp" "$disk" || rm -f "$disk.tmp"
+  fi
+  local letters=X
+  if [ -f "$disk" ]; then letters="W X"; else echo "30-windows: no ms-ntfs-samples disk image: W: not checked" >&2; fi
+  local l
+  for l in $letters; do
+    local image=$img
+    [ "$l" = W ] && image=$disk
+    mkdir -p "$logs/${l,,}-mount"
+    ln -sfn "$logs/${l,,}-mount" "$WINEPREFIX/dosdevices/${l,,}:"
+    ln -sfn "$image" "$WINEPREFIX/dosdevices/${l,,}::"
+    export "NIMBALO_VOLUME_$l=$image"  # the same letter for the native build
+  done
 
   local exe=$build/nimbalo.exe out=$logs/out.txt err=$logs/err.txt status
   nb() {
     set +e
-    wine "$exe" "$@" >"$out" 2>"$err"
+    timeout 300 wine "$exe" "$@" >"$out" 2>"$err"
     status=$?
     set -e
   }
@@ -101,13 +130,89 @@ USAGE
   nb search;     expect "search without a query" 1 '' $'error: usage: nimbalo search <query> [drive]\n'
   nb --tray frobnicate; expect "tray flags are removed before dispatch" 1 '' $'error: unknown command: frobnicate\n'
 
-  nb drives
-  if grep -q "not available yet" "$err"; then
-    pass "drives (the command is still a placeholder in this build: X: not checked)"
-  elif [ "$status" = 0 ] && grep -q "X:" "$out"; then
-    pass "drives lists X:"
+  # Wine answers FSCTL_GET_NTFS_VOLUME_DATA with "not supported": the geometry must come from the
+  # boot sector (through the partition table for W:). C: and Z: are host folders, not NTFS.
+  local want_drives
+  want_drives=$(for l in $letters; do echo "$l:"; done)$'\n'
+  nb drives; expect "drives lists $letters (not C: or Z:)" 0 "$want_drives" ''
+  nb build C
+  if [ "$status" = 1 ] && [ ! -s "$out" ] && grep -q '^error: FSCTL_GET_NTFS_VOLUME_DATA failed on C: ' "$err"; then
+    pass "build C (a host folder) is refused: $(head -1 "$err")"
   else
-    flunk "drives lists X: (status $status; stdout: $(tr '\n' '|' <"$out"); stderr: $(tr '\n' '|' <"$err"))"
+    flunk "build C (status $status; stderr: $(head -c 200 "$err"))"
+  fi
+  nb build Z
+  if [ "$status" = 1 ] && [ ! -s "$out" ] && grep -q '^error: ' "$err"; then
+    pass "build Z (the host's root) is refused: $(head -1 "$err")"
+  else
+    flunk "build Z (status $status; stderr: $(head -c 200 "$err"))"
+  fi
+
+  # Every console command against the native Linux build on the same images: the hit lines must
+  # be the same bytes (timings on stderr differ). Both run in UTC, so times print alike.
+  local native=$root/build/native/nimbalo
+  if [ ! -x "$native" ]; then
+    cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+      cmake --build "$root/build/native" -j2 --target nimbalo >"$logs/native-build.log" 2>&1 ||
+      { cat "$logs/native-build.log" >&2; flunk "native build for the comparison"; }
+  fi
+  same_as_native() {  # minimum hit lines, command arguments...
+    local min=$1 nstatus
+    shift
+    set +e
+    TZ=UTC "$native" "$@" >"$logs/native.out" 2>"$logs/native.err"
+    nstatus=$?
+    set -e
+    nb "$@"
+    local lines
+    lines=$(wc -l <"$out")
+    # build's summary line ends with its own time.
+    local timing='s/^(indexed .*) in [0-9]+\.[0-9]+s$/\1 in (time)/'
+    if [ "$status" = 0 ] && [ "$nstatus" = 0 ] && [ "$lines" -ge "$min" ] &&
+      cmp -s <(sed -E "$timing" "$out") <(sed -E "$timing" "$logs/native.out"); then
+      pass "$* - $lines line(s), as native"
+    else
+      flunk "$* (wine status $status, native $nstatus, $lines line(s), minimum $min)"
+      diff "$logs/native.out" "$out" | head -10 | sed 's/^/       /' >&2 || true
+      head -c 300 "$err" | sed 's/^/       /' >&2
+    fi
+  }
+  export TZ=UTC
+  same_as_native 1 build X
+  grep -q "^indexed X: [0-9]* entries ([0-9]* dirs, [0-9]* files)" "$out" || flunk "build X: $(head -c 200 "$out")"
+  same_as_native 1 search résumé X
+  same_as_native 2 search shared-report X
+  same_as_native 9 search "*.TXT" X
+  same_as_native 1 search 'regex:^r.*\.doc$' X
+  same_as_native 50 search "ext:h size:>10kb" X
+  same_as_native 1 search "🎉" X
+  same_as_native 31 path level X
+  same_as_native 1 path "level29-nested-folder\bottom" X
+  same_as_native 2 path Документы X
+  same_as_native 3 prefix read X
+  same_as_native 1 prefix 漢字 X
+  if [ "$letters" = "W X" ]; then
+    same_as_native 1 build W
+    same_as_native 10 search a W
+    same_as_native 20 prefix '$' W
+  fi
+
+  # Redirected output is UTF-8 byte for byte: the exact bytes, whatever the console code page.
+  nb path international X
+  local name
+  for name in 'X:\international\RÉSUMÉ.doc' 'X:\international\漢字テスト.txt' 'X:\international\party 🎉.txt' \
+    'X:\international\Документы\отчёт.txt'; do
+    if grep -qF -- "$name" "$out" && iconv -f UTF-8 -t UTF-8 "$out" >/dev/null 2>&1; then
+      pass "UTF-8 bytes of $name in redirected output"
+    else
+      flunk "UTF-8 bytes of $name in redirected output ($(od -c "$out" | head -5 | tr '\n' '|'))"
+    fi
+  done
+  # Through a pipe as well (a different handle type).
+  if wine "$exe" search résumé X 2>/dev/null | grep -qF 'X:\international\RÉSUMÉ.doc'; then
+    pass "UTF-8 through a pipe"
+  else
+    flunk "UTF-8 through a pipe"
   fi
 
   probe() {  # name, arguments...
@@ -138,8 +243,12 @@ USAGE
 
   local t
   for t in "$build"/test_*.exe; do
-    local name=${t##*/}
-    if wine "$t" --gtest_brief=1 >"$logs/${name%.exe}.log" 2>&1; then
+    local name=${t##*/} filter=()
+    case $name in
+      # Regenerates the tables with python3 and diffs them: a check of the source tree, not of Windows.
+      test_common.exe) filter=(--gtest_filter=-Unicode.GeneratedTablesAreCurrent) ;;
+    esac
+    if timeout 600 wine "$t" --gtest_brief=1 "${filter[@]}" >"$logs/${name%.exe}.log" 2>&1; then
       pass "$name ($(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$logs/${name%.exe}.log" | head -1))"
     else
       flunk "$name"

@@ -141,15 +141,63 @@ TEST(Volume, ReadAtIsExactOrAnError) {
     EXPECT_EQ(failed.error(), "read at 8192 failed: Input/output error");
 }
 
-TEST(Volume, LettersMapToEnvironmentVariables) {
-    ::unsetenv("NIMBALO_VOLUME_Q");
-    auto v = open_volume('Q');
-    ASSERT_FALSE(v.ok());
-    EXPECT_NE(v.error().find("NIMBALO_VOLUME_Q is not set"), std::string::npos) << v.error();
+namespace {
 
-    ::setenv("NIMBALO_VOLUME_Q", "/nonexistent/nimbalo.img", 1);
-    v = open_volume('Q');
+// A volume handle as Windows hands it out: the device claims the control codes, and answers the
+// volume data request as the test says (Wine refuses it; a damaged driver may answer zeros).
+class SystemVolume final : public platform::RawDevice {
+public:
+    SystemVolume(Bytes b, Result<platform::NtfsVolumeData> answer) : mem_(std::move(b)), answer_(std::move(answer)) {}
+    Result<size_t> read_at(uint64_t offset, std::span<std::byte> buf) override { return mem_.read_at(offset, buf); }
+    uint64_t size() const override { return mem_.size(); }
+    Result<platform::NtfsVolumeData> ntfs_volume_data() override { return answer_; }
+    bool has_os_ntfs_support() const override { return true; }
+
+private:
+    platform::MemoryDevice mem_;
+    Result<platform::NtfsVolumeData> answer_;
+};
+
+}  // namespace
+
+TEST(Volume, SystemWithoutVolumeDataFallsBackToTheBootSector) {
+    const Bytes vol = small_volume();
+    platform::NtfsVolumeData zeros;
+    platform::NtfsVolumeData real;
+    real.bytes_per_sector = 512;
+    real.bytes_per_cluster = 4096;
+    real.bytes_per_record = 1024;
+    real.mft_start_lcn = 4;
+    real.mft_valid_data_length = 16 * 1024;
+    struct Case {
+        const char* what;
+        Bytes disk;
+        Result<platform::NtfsVolumeData> answer;
+        uint64_t offset;
+    } cases[] = {
+        {"refused (Wine)", vol, fail("The request is not supported. (0x80070032)"), 0},
+        {"answered with zeros", vol, zeros, 0},
+        {"refused, whole disk behind an MBR", mbr_disk(vol, 2048), fail("The request is not supported. (0x80070032)"), 1 << 20},
+        {"answered", vol, real, 0},
+    };
+    for (auto& c : cases) {
+        auto v = open_volume_on(std::make_unique<SystemVolume>(c.disk, c.answer), 'X');
+        ASSERT_TRUE(v.ok()) << c.what << ": " << v.error();
+        EXPECT_EQ(v->partition_offset, c.offset) << c.what;
+        EXPECT_EQ(v->bytes_per_cluster, 4096u) << c.what;
+        EXPECT_EQ(v->bytes_per_record, 1024u) << c.what;
+        EXPECT_EQ(v->mft_start_lcn, 4u) << c.what;
+        EXPECT_EQ(v->mft_valid_data_length, 16u * 1024) << c.what;
+        auto s0 = read_at(*v, 0, 512);
+        ASSERT_TRUE(s0.ok()) << c.what;
+        EXPECT_EQ(std::memcmp(s0->data() + 3, "NTFS    ", 8), 0) << c.what;
+    }
+    // Not NTFS at all: the system's own refusal is the better explanation.
+    Bytes fat(4096, std::byte{0});
+    std::memcpy(fat.data() + 3, "MSDOS5.0", 8);
+    std::memcpy(fat.data() + 0x52, "FAT32   ", 8);
+    put(fat, 0x1FE, 0xAA55, 2);
+    auto v = open_volume_on(std::make_unique<SystemVolume>(fat, fail("The request is not supported. (0x80070032)")), 'C');
     ASSERT_FALSE(v.ok());
-    EXPECT_EQ(v.error(), "cannot open /nonexistent/nimbalo.img: No such file or directory");
-    ::unsetenv("NIMBALO_VOLUME_Q");
+    EXPECT_EQ(v.error(), "FSCTL_GET_NTFS_VOLUME_DATA failed on C: The request is not supported. (0x80070032)");
 }
