@@ -4,7 +4,7 @@
 #  - test_<name>.exe for each folder named in NIMBALO_WINE_TEST_DIRS: the same GoogleTest sources
 #    as the native test_<name>, built against the cross-built core and Debian's GoogleTest sources.
 #  - wine_probe.exe: raw volume access and the executable's resources, as only Windows shows them.
-set(NIMBALO_WINE_TEST_DIRS "cli;platform;deps" CACHE STRING "tests/ folders also built as Windows test programs")
+set(NIMBALO_WINE_TEST_DIRS "cli;platform;deps;update_live" CACHE STRING "tests/ folders also built as Windows test programs")
 set(NIMBALO_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian: googletest)")
 
 if(EXISTS ${NIMBALO_GTEST_SOURCE}/CMakeLists.txt)

@@ -82,7 +82,7 @@ Status create_folders(const std::string& path) {
     return {};
 }
 
-Status copy_file_replacing(const std::string& from, const std::string& to) {
+Status copy_file_over(const std::string& from, const std::string& to) {
     auto in = File::open_read(from);
     if (!in) return std::move(in).take_error();
     struct stat st{};
