@@ -5,8 +5,5 @@
 namespace nimbalo {
 
 Status cmd_launcher(bool) { return fail("the GUI launcher is not part of this build yet"); }
-Status cmd_install() { return fail("install is not part of this build yet"); }
-Status cmd_service_install() { return fail("service install is not part of this build yet"); }
-Status cmd_service_uninstall() { return fail("service uninstall is not part of this build yet"); }
 
 }  // namespace nimbalo

@@ -1,0 +1,31 @@
+// What installation needs from the system: the service registration (Windows Service Control
+// Manager), an elevated restart of ourselves, and a file copy. POSIX has no service manager:
+// registration fails with a clear text, nothing is running, elevation is refused.
+// Every handle is opened and closed inside one call. Thread-safe.
+#pragma once
+
+#include <string>
+
+#include "common/result.h"
+
+namespace nimbalo::platform {
+
+// OpenSCManagerW(SC_MANAGER_CONNECT), OpenServiceW(SERVICE_QUERY_STATUS), QueryServiceStatus:
+// true when the state is SERVICE_RUNNING; any failure counts as not running.
+bool service_running(const std::string& name);
+
+// Register an own-process, automatically started service running as LocalSystem with the given
+// command line. When creating fails but the service can be opened (created meanwhile), success.
+// Errors: "OpenSCManagerW failed: {}", "CreateServiceW failed: {}" with the system's text.
+Status create_service(const std::string& name, const std::string& command_line);
+
+// Delete the registration; a service that does not exist is not an error.
+Status delete_service(const std::string& name);
+
+// ShellExecuteW(no window, "runas", exe, params, no folder, SW_SHOWNORMAL) > 32. Does not wait.
+bool start_elevated(const std::string& exe, const std::string& params);
+
+// Copy a file over an existing one (CopyFileExW); the I/O error text on failure.
+Status copy_file_replacing(const std::string& from, const std::string& to);
+
+}  // namespace nimbalo::platform

@@ -1,0 +1,91 @@
+#include "service/host.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "cli/roles.h"
+#include "common/text.h"
+#include "mft/progress.h"
+#include "platform/data_folder.h"
+#include "platform/net.h"
+#include "platform/system.h"
+#include "query/search.h"
+#include "service/lifecycle.h"
+#include "service/routes.h"
+#include "service/server.h"
+#include "service/volume_index.h"
+
+namespace nimbalo {
+
+namespace {
+
+// Test-only: lets the integration tests run a service beside one that may already own 8123.
+uint16_t service_port() {
+    uint64_t port = 0;
+    if (auto v = platform::get_env("NIMBALO_TEST_ONLY_SERVICE_PORT"); v && parse_u64_plus(*v, port) && port > 0 && port < 65536)
+        return uint16_t(port);
+    return kServicePort;
+}
+
+// While the first index is prepared, keep telling the service manager that work advances, with a
+// checkpoint that grows whenever the build counters move, so a long first build is not taken for
+// a hung start.
+class StartReporter {
+public:
+    explicit StartReporter(platform::ServiceContext& ctx) : thread_([this, &ctx] { run(ctx); }) {}
+    ~StartReporter() {
+        {
+            std::lock_guard lock(m_);
+            done_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+
+private:
+    void run(platform::ServiceContext& ctx) {
+        uint32_t checkpoint = 1;
+        uint64_t last = 0;
+        std::unique_lock lock(m_);
+        for (;;) {
+            ctx.report_starting(checkpoint, 30000);
+            if (cv_.wait_for(lock, std::chrono::milliseconds(500), [this] { return done_; })) return;
+            const uint64_t now = uint64_t(progress::state.load()) << 56 ^ progress::done.load();
+            if (now != last) {
+                last = now;
+                ++checkpoint;
+            }
+        }
+    }
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool done_ = false;
+    std::thread thread_;  // last: starts after the members it uses
+};
+
+}  // namespace
+
+platform::ServiceExit service_main(platform::ServiceContext& ctx) {
+    // Shared with the connection threads, which may outlive this routine by one request.
+    auto service = std::make_shared<IndexService>(IndexSource{[] { return index_volume('C'); }, platform::service_data_folder(), 'C'});
+    {
+        StartReporter reporter(ctx);
+        if (auto st = service->start(); !st) return {kExitNoIndex, "no index: " + st.error()};
+    }
+    const uint16_t port = service_port();
+    platform::net_startup();
+    auto listener = platform::listen_tcp("127.0.0.1", port, 128);
+    if (!listener) return {kExitNoListener, "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + listener.error()};
+    ctx.report_running();
+
+    auto handler = std::make_shared<const RequestHandler>(
+        [service, routes = Routes{*service, search, port}](std::string_view received) { return routes.answer(received); });
+    run_accept_loop(std::move(*listener), ctx.stop_flag(), handler);
+    return {};
+}
+
+Status cmd_service_run() { return platform::run_service_host("Nimbalo", service_main); }
+
+}  // namespace nimbalo

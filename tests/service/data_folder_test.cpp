@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/data_folder.h"
+
+using namespace nimbalo;
+namespace fs = std::filesystem;
+
+TEST(DataFolder, LocationFollowsProgramData) {
+    const char* old = std::getenv("ProgramData");
+    const std::string saved = old ? old : "";
+    setenv("ProgramData", "/srv/pd", 1);
+    EXPECT_EQ(platform::service_data_folder(), "/srv/pd/Nimbalo");
+    unsetenv("ProgramData");
+    EXPECT_EQ(platform::service_data_folder(), "/var/lib/nimbalo");
+    if (old) setenv("ProgramData", saved.c_str(), 1);
+}
+
+TEST(DataFolder, ResetReplacesALinkWithAPrivateFolder) {
+    const fs::path base = fs::temp_directory_path() / "nimbalo_data_folder";
+    fs::remove_all(base);
+    fs::create_directories(base / "elsewhere");
+    fs::create_directory_symlink(base / "elsewhere", base / "Nimbalo");
+    const std::string folder = (base / "Nimbalo").string();
+    EXPECT_FALSE(platform::folder_is_trusted(folder));
+
+    ASSERT_TRUE(platform::create_private_folder(folder, false).ok());
+    EXPECT_TRUE(fs::is_symlink(base / "Nimbalo"));  // left alone without reset
+
+    ASSERT_TRUE(platform::create_private_folder(folder, true).ok());
+    EXPECT_FALSE(fs::is_symlink(base / "Nimbalo"));
+    EXPECT_TRUE(fs::exists(base / "elsewhere"));  // the link's target is untouched
+    EXPECT_TRUE(platform::folder_is_trusted(folder));
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    fs::remove_all(base);
+}
