@@ -18,7 +18,11 @@ case ";$wine_tests;" in
 esac
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake -DCMAKE_BUILD_TYPE=Release \
   -DNIMBALO_WERROR=ON "${extra[@]}" >/dev/null
-cmake --build "$build" -j2 --target nimbalo test_update_live >/dev/null
+if ! cmake --build "$build" -j2 --target nimbalo test_update_live >"$build/update-wine-build.log" 2>&1; then
+  grep -E "error|FAILED" -A3 "$build/update-wine-build.log" | head -40 >&2
+  echo "65-update-wine: the Windows build failed; full log in $build/update-wine-build.log" >&2
+  exit 1
+fi
 
 work=$(mktemp -d /tmp/nimbalo-update-wine.XXXXXX)
 server_pid=""
