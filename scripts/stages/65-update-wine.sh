@@ -8,9 +8,21 @@ if [ ! -f cmake/toolchain-mingw64.cmake ] || ! command -v wine >/dev/null; then
   echo "65-update-wine: no Windows cross build or no Wine here; skipped" >&2
   exit 0
 fi
+# The Windows stage's build folder: the core is built once for both stages.
 build=build/win64
-cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target nimbalo test_update_live >/dev/null
+wine_tests=$(sed -n 's/^NIMBALO_WINE_TEST_DIRS:STRING=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+case ";$wine_tests;" in
+  *";update_live;"*) extra=() ;;
+  ";;") extra=() ;;
+  *) extra=("-DNIMBALO_WINE_TEST_DIRS=$wine_tests;update_live") ;;
+esac
+cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DNIMBALO_WERROR=ON "${extra[@]}" >/dev/null
+if ! cmake --build "$build" -j2 --target nimbalo test_update_live >"$build/update-wine-build.log" 2>&1; then
+  grep -E "error|FAILED" -A3 "$build/update-wine-build.log" | head -40 >&2
+  echo "65-update-wine: the Windows build failed; full log in $build/update-wine-build.log" >&2
+  exit 1
+fi
 
 work=$(mktemp -d /tmp/nimbalo-update-wine.XXXXXX)
 server_pid=""

@@ -9,7 +9,12 @@ namespace nimbalo {
 
 namespace {
 
-std::string two(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+// Built up in place: GCC 12 flags `const char* + std::string&&` with a false -Wrestrict at -O3.
+std::string two(int v) {
+    std::string s = std::to_string(v);
+    if (v < 10) s.insert(s.begin(), '0');
+    return s;
+}
 
 std::string local_stamp() {
     const auto t = platform::local_time_now();

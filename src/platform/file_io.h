@@ -43,7 +43,7 @@ bool path_exists(const std::string& path);
 // Create a folder with all missing parents; an existing folder is success.
 Status create_folders(const std::string& path);
 // Copy a file over to, replacing it (Windows: CopyFileExW). A failed copy leaves no partial file.
-Status copy_file_replacing(const std::string& from, const std::string& to);
+Status copy_file_over(const std::string& from, const std::string& to);
 // Rename within one volume; fails when to exists (Windows: MoveFileExW without replace).
 Status rename_file(const std::string& from, const std::string& to);
 // Delete one file; a missing file is success.

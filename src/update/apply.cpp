@@ -61,7 +61,7 @@ Status swap_in(const std::string& build, const std::string& target, const ApplyH
             last_error = "file is locked";
             continue;
         }
-        if (auto copied = platform::copy_file_replacing(build, target); copied) {
+        if (auto copied = platform::copy_file_over(build, target); copied) {
             // Stays behind when the replaced executable is still running; the next swap retries.
             (void)platform::remove_file(old);
             return {};
@@ -132,7 +132,7 @@ Status apply_verified_update(const std::string& build, const std::string& target
     if (auto s = platform::create_folders(staging_folder); !s)
         return fail("cannot create " + staging_folder + ": " + s.error());
     const std::string staged = platform::join_path(staging_folder, kDownloadName);
-    if (auto s = platform::copy_file_replacing(build, staged); !s)
+    if (auto s = platform::copy_file_over(build, staged); !s)
         return fail("cannot copy " + build + " to " + staged + ": " + s.error());
     auto digest = file_sha256(staged);
     Status result;

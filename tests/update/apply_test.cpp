@@ -293,3 +293,16 @@ TEST(Apply, Issue8_BuildReplacedAfterTheCheckIsNotInstalled) {
     ASSERT_TRUE(apply_verified_update(f.build, f.target, good, f.dir / "program/update", hooks).ok());
     EXPECT_EQ(read_text(f.target), "NEW BUILD");
 }
+
+// Issue 8, mend 5: a build carrying set-user-ID must not become a set-user-ID file owned by the
+// (elevated) updater; its execute bits stay.
+TEST(Apply, Issue8_CopyDropsSetUserId) {
+    Files f;
+    fs::permissions(f.build, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::set_uid |
+                                 fs::perms::set_gid);
+    FakeMachine m;
+    ASSERT_TRUE(apply_update(f.build, f.target, m.hooks()).ok());
+    const auto p = fs::status(f.target).permissions();
+    EXPECT_EQ(p & (fs::perms::set_uid | fs::perms::set_gid | fs::perms::sticky_bit), fs::perms::none);
+    EXPECT_EQ(p & fs::perms::owner_exec, fs::perms::owner_exec);
+}

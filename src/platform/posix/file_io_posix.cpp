@@ -82,7 +82,7 @@ Status create_folders(const std::string& path) {
     return {};
 }
 
-Status copy_file_replacing(const std::string& from, const std::string& to) {
+Status copy_file_over(const std::string& from, const std::string& to) {
     auto in = File::open_read(from);
     if (!in) return std::move(in).take_error();
     struct stat st{};
@@ -90,8 +90,9 @@ Status copy_file_replacing(const std::string& from, const std::string& to) {
     if (S_ISDIR(st.st_mode)) return fail(io_error_text(EISDIR));
     auto out = File::create(to);
     if (!out) return std::move(out).take_error();
-    // Executables stay executable: the copy takes the source's permission bits.
-    ::fchmod(int(out->handle()), st.st_mode & 07777);
+    // Executables stay executable: the copy takes the source's read/write/execute bits, but never
+    // set-user-ID, set-group-ID or sticky, which a copy made by root would turn into root's own.
+    ::fchmod(int(out->handle()), st.st_mode & 0777);
     char buf[65536];
     for (;;) {
         auto n = in->read(buf);

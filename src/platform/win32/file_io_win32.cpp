@@ -5,7 +5,7 @@
 
 #include "platform/file_io.h"
 #include "platform/system.h"
-#include "platform/win32/wide_path.h"
+#include "platform/win32/win32_util.h"
 
 namespace nimbalo::platform {
 
@@ -47,14 +47,14 @@ void File::close() {
 }
 
 Result<File> File::open_read(const std::string& path) {
-    const HANDLE h = CreateFileW(to_wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const HANDLE h = CreateFileW(win32::widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return last_io_error();
     return File(reinterpret_cast<intptr_t>(h));
 }
 
 Result<File> File::create(const std::string& path) {
-    const HANDLE h = CreateFileW(to_wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    const HANDLE h = CreateFileW(win32::widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return last_io_error();
     return File(reinterpret_cast<intptr_t>(h));
@@ -83,26 +83,26 @@ Status File::write_all(std::span<const char> bytes) {
 }
 
 bool path_exists(const std::string& path) {
-    return GetFileAttributesW(to_wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(win32::widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 Status create_folders(const std::string& path) {
-    if (const DWORD e = make_folder(to_wide(path)); e != ERROR_SUCCESS) return fail(io_error_text(int(e)));
+    if (const DWORD e = make_folder(win32::widen(path)); e != ERROR_SUCCESS) return fail(io_error_text(int(e)));
     return {};
 }
 
-Status copy_file_replacing(const std::string& from, const std::string& to) {
-    if (!CopyFileExW(to_wide(from).c_str(), to_wide(to).c_str(), nullptr, nullptr, nullptr, 0)) return last_io_error();
+Status copy_file_over(const std::string& from, const std::string& to) {
+    if (!CopyFileExW(win32::widen(from).c_str(), win32::widen(to).c_str(), nullptr, nullptr, nullptr, 0)) return last_io_error();
     return {};
 }
 
 Status rename_file(const std::string& from, const std::string& to) {
-    if (!MoveFileExW(to_wide(from).c_str(), to_wide(to).c_str(), 0)) return last_io_error();
+    if (!MoveFileExW(win32::widen(from).c_str(), win32::widen(to).c_str(), 0)) return last_io_error();
     return {};
 }
 
 Status remove_file(const std::string& path) {
-    if (DeleteFileW(to_wide(path).c_str())) return {};
+    if (DeleteFileW(win32::widen(path).c_str())) return {};
     const DWORD e = GetLastError();
     if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) return {};
     return fail(io_error_text(int(e)));

@@ -7,7 +7,7 @@
 #include "common/text.h"
 #include "platform/https.h"
 #include "platform/system.h"
-#include "platform/win32/wide_path.h"
+#include "platform/win32/win32_util.h"
 
 namespace nimbalo::platform {
 
@@ -77,17 +77,17 @@ std::optional<uint64_t> query_content_length(HINTERNET request) {
 
 Result<std::unique_ptr<HttpsResponse>> https_open(const HttpsRequest& req) {
     auto r = std::make_unique<WinHttpResponse>();
-    const std::wstring agent = to_wide(req.user_agent);
+    const std::wstring agent = win32::widen(req.user_agent);
     r->session = InternetHandle(
         WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!r->session) return fail("WinHttpOpen failed");
     const auto& t = req.timeouts;
     WinHttpSetTimeouts(r->session.get(), int(t.resolve_ms), int(t.connect_ms), int(t.send_ms), int(t.receive_ms));
 
-    r->connection = InternetHandle(WinHttpConnect(r->session.get(), to_wide(req.host).c_str(), req.port, 0));
+    r->connection = InternetHandle(WinHttpConnect(r->session.get(), win32::widen(req.host).c_str(), req.port, 0));
     if (!r->connection) return fail("cannot connect to " + req.host);
 
-    r->request = InternetHandle(WinHttpOpenRequest(r->connection.get(), L"GET", to_wide(req.path).c_str(), nullptr,
+    r->request = InternetHandle(WinHttpOpenRequest(r->connection.get(), L"GET", win32::widen(req.path).c_str(), nullptr,
                                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                    WINHTTP_FLAG_SECURE));
     if (!r->request) return fail("WinHttpOpenRequest failed");

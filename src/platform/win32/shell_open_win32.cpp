@@ -2,7 +2,7 @@
 
 #include "platform/shell_open.h"
 #include "platform/system.h"
-#include "platform/win32/wide_path.h"
+#include "platform/win32/win32_util.h"
 
 namespace nimbalo::platform {
 
@@ -14,7 +14,7 @@ Status open_as_user(const std::string& executable) {
     const UINT n = GetWindowsDirectoryW(windir, MAX_PATH);
     if (n == 0 || n > MAX_PATH) return fail(io_error_text(int(GetLastError())));
     const std::wstring explorer = std::wstring(windir, n) + L"\\explorer.exe";
-    std::wstring command = L"\"" + explorer + L"\" \"" + to_wide(executable) + L"\"";
+    std::wstring command = L"\"" + explorer + L"\" \"" + win32::widen(executable) + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
