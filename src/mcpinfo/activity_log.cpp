@@ -1,5 +1,6 @@
 #include "mcpinfo/activity_log.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -7,18 +8,13 @@
 
 namespace nimbalo {
 
-namespace {
-
-std::string two(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
-
-std::string local_stamp() {
+std::string local_time_text() {
+    // snprintf rather than string concatenation: GCC 12 reports a false -Wrestrict on the latter.
     const auto t = platform::local_time_now();
-    std::string year = std::to_string(t.year);
-    while (year.size() < 4) year.insert(year.begin(), '0');
-    return year + "-" + two(t.month) + "-" + two(t.day) + " " + two(t.hour) + ":" + two(t.minute) + ":" + two(t.second);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return buf;
 }
-
-}  // namespace
 
 std::string data_folder() {
     if (auto local = platform::get_env("LOCALAPPDATA"); local && !local->empty())
@@ -42,7 +38,7 @@ void log_line_in(const std::string& folder, std::string_view text) {
     }
     std::ofstream out(platform::to_path(log), std::ios::binary | std::ios::app);
     if (!out) return;
-    const std::string line = local_stamp() + "  " + std::string(text) + "\n";
+    const std::string line = local_time_text() + "  " + std::string(text) + "\n";
     out.write(line.data(), std::streamsize(line.size()));
 }
 
