@@ -6,8 +6,7 @@ set -euo pipefail
 seconds=${NIMBALO_FUZZ_SECONDS:-20}
 build=build/fuzz
 # The whole library gets coverage instrumentation; only the targets link the fuzzer's main.
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIMBALO_FUZZ=ON \
-  -DNIMBALO_TESTS=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" >/dev/null
+bash scripts/fuzz_configure.sh
 targets=(runlist_fuzz file_record_fuzz boot_fuzz usn_batch_fuzz)
 cmake --build "$build" --target "${targets[@]}"
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0:malloc_limit_mb=2048

@@ -5,8 +5,7 @@
 set -euo pipefail
 secs=${NIMBALO_FUZZ_SECONDS:-20}
 # The library is built with coverage instrumentation too, or libFuzzer would see only the harness.
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIMBALO_FUZZ=ON \
-  -DNIMBALO_TESTS=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
+bash scripts/fuzz_configure.sh
 cmake --build build/fuzz --target query_fuzz wildcard_fuzz
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

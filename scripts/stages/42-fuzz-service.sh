@@ -4,10 +4,9 @@
 # FUZZ_SECONDS overrides the time per target.
 set -euo pipefail
 seconds=${FUZZ_SECONDS:-20}
-build=build/fuzz-service
+build=build/fuzz
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer"
-cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DNIMBALO_FUZZ=ON -DNIMBALO_TESTS=OFF -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+bash scripts/fuzz_configure.sh
 cmake --build $build --target index_file_fuzz http_request_fuzz -- -j2
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 for t in index_file http_request; do

@@ -2,10 +2,8 @@
 # The MCP frame reader under libFuzzer: replay the corpus (seeds and every past crasher), then
 # fuzz for a short while. NIMBALO_FUZZ_SECONDS overrides the duration (default 20).
 set -euo pipefail
-# The library is compiled with coverage too (fuzzer-no-link), so the fuzzer sees inside the reader.
-# Same configuration as the other fuzz stages that share build/fuzz, so nothing is rebuilt for us.
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIMBALO_FUZZ=ON \
-  -DNIMBALO_TESTS=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
+# The library is compiled with coverage too (the shared fuzz build), so the fuzzer sees inside the reader.
+bash scripts/fuzz_configure.sh
 cmake --build build/fuzz --target mcp_frame_fuzz
 corpus=fuzz/corpus/mcp_frame
 ./build/fuzz/mcp_frame_fuzz -runs=0 "$corpus"
