@@ -1,6 +1,6 @@
 // Round trip of a `search` tool call through `nimbalo mcp` and a search service on
 // 127.0.0.1:8123, as an agent sees it: JSON line in, JSON line out, limit 100, with the
-// per-row metadata reads. By default a stand-in service answers every search with the same 100
+// per-row metadata reads (every row must exist under NIMBALO_MOUNT_C). By default a stand-in service answers every search with the same 100
 // existing paths (under NIMBALO_MOUNT_C); with --real-service the service already listening on
 // 8123 answers instead. Reports p50/p90/p99 over N calls after a warm-up, and checks each reply.
 //
@@ -38,7 +38,7 @@ if (!real) {
   await new Promise((r) => server.listen(8123, "127.0.0.1", r));
 }
 
-const child = spawn(exe, ["mcp"], { env: { ...process.env, LOCALAPPDATA: home, NIMBALO_MOUNT_C: mount }, stdio: ["pipe", "pipe", "inherit"] });
+const child = spawn(exe, ["mcp"], { env: { ...process.env, LOCALAPPDATA: home, NIMBALO_MOUNT_C: process.env.NIMBALO_MOUNT_C || mount }, stdio: ["pipe", "pipe", "inherit"] });
 let pending = null, buf = "";
 child.stdout.on("data", (d) => {
   buf += d.toString("utf8");
@@ -68,7 +68,8 @@ for (let i = 0; i < calls + 50; i++) {
   const ms = Number(process.hrtime.bigint() - t0) / 1e6;
   const out = JSON.parse(reply.result.content[0].text);
   if (reply.result.isError || out.source !== "service") throw new Error("unexpected reply: " + JSON.stringify(reply).slice(0, 300));
-  if (!real && (out.count !== 100 || !out.results.every((r) => r.exists))) throw new Error("rows missing");
+  if ((!real && out.count !== 100) || ((!real || process.env.NIMBALO_MOUNT_C) && !out.results.every((r) => r.exists)))
+    throw new Error("rows missing: " + JSON.stringify(out).slice(0, 300));
   if (i >= 50) { times.push(ms); rows += out.count; }
 }
 child.stdin.end();

@@ -36,6 +36,8 @@ umount "$mnt"
 ntfs-3g -o ro "$work/c.img" "$mnt"
 
 export NIMBALO_EXE="$exe" NIMBALO_TEST_IMAGE="$work/c.img" NIMBALO_TEST_MOUNT="$mnt"
+# A Windows-made volume with a change journal, when the volume tests have unpacked it.
+if [ -f build/volumes/ntfs.raw ]; then export NIMBALO_TEST_JOURNAL_IMAGE="$root/build/volumes/ntfs.raw@1048576"; fi
 run=(node tests/mcp_client/sdk_client_test.mjs)
 if unshare -n true 2>/dev/null; then
   unshare -n sh -c 'ip link set lo up && exec "$@"' sh "${run[@]}"

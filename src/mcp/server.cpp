@@ -5,6 +5,7 @@
 #include "common/text.h"
 #include "mcp/message.h"
 #include "mcp/tool_list.h"
+#include "mcpinfo/activity_log.h"
 #include "platform/system.h"
 
 namespace nimbalo::mcp {

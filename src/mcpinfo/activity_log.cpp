@@ -1,5 +1,6 @@
 #include "mcpinfo/activity_log.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -7,23 +8,13 @@
 
 namespace nimbalo {
 
-namespace {
-
-// Built up in place: GCC 12 flags `const char* + std::string&&` with a false -Wrestrict at -O3.
-std::string two(int v) {
-    std::string s = std::to_string(v);
-    if (v < 10) s.insert(s.begin(), '0');
-    return s;
-}
-
-std::string local_stamp() {
+std::string local_time_text() {
+    // snprintf rather than string concatenation: GCC 12 reports a false -Wrestrict on the latter.
     const auto t = platform::local_time_now();
-    std::string year = std::to_string(t.year);
-    while (year.size() < 4) year.insert(year.begin(), '0');
-    return year + "-" + two(t.month) + "-" + two(t.day) + " " + two(t.hour) + ":" + two(t.minute) + ":" + two(t.second);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return buf;
 }
-
-}  // namespace
 
 std::string data_folder() {
     if (auto local = platform::get_env("LOCALAPPDATA"); local && !local->empty())
@@ -47,7 +38,7 @@ void log_line_in(const std::string& folder, std::string_view text) {
     }
     std::ofstream out(platform::to_path(log), std::ios::binary | std::ios::app);
     if (!out) return;
-    const std::string line = local_stamp() + "  " + std::string(text) + "\n";
+    const std::string line = local_time_text() + "  " + std::string(text) + "\n";
     out.write(line.data(), std::streamsize(line.size()));
 }
 

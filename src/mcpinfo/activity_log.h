@@ -18,6 +18,9 @@ inline constexpr int kLogKeepFiles = 3;
 // Linux $XDG_DATA_HOME (default ~/.local/share), joined with "Nimbalo".
 std::string data_folder();
 
+// Local wall-clock time as "YYYY-MM-DD HH:MM:SS" (log lines, the MCP session start).
+std::string local_time_text();
+
 // Append one event line to mcp.log, rotating first when it has reached kLogRotateBytes.
 void log_line(std::string_view text);
 

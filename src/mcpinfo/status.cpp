@@ -1,6 +1,5 @@
 #include "mcpinfo/status.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -126,11 +125,5 @@ std::optional<uint64_t> activity_age_of(const std::optional<StatusSnapshot>& sna
 
 std::optional<uint64_t> activity_age() { return activity_age_of(read_status(), platform::tick_count_ms()); }
 
-std::string local_time_text() {
-    const auto t = platform::local_time_now();
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
-    return buf;
-}
 
 }  // namespace nimbalo

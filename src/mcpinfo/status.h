@@ -70,7 +70,4 @@ std::optional<StatusSnapshot> read_status_in(const std::string& folder);
 std::optional<uint64_t> activity_age();
 std::optional<uint64_t> activity_age_of(const std::optional<StatusSnapshot>& snapshot, uint64_t now_ms);
 
-// Local wall-clock time as "YYYY-MM-DD HH:MM:SS".
-std::string local_time_text();
-
 }  // namespace nimbalo

@@ -6,6 +6,7 @@
 //   NIMBALO_LAUNCH     "wine" to start it through wine (drive C is then Wine's own)
 //   NIMBALO_TEST_IMAGE NTFS image with the fixture tree, served as drive C to the in-process path
 //   NIMBALO_TEST_MOUNT the same image mounted read-only, where C:\ paths are looked up (Linux)
+//   NIMBALO_TEST_JOURNAL_IMAGE  optional: a Windows-made volume with a change journal, as drive J
 // The fake search service listens on 127.0.0.1:8123; run this inside a private network namespace
 // (unshare -n) so it cannot collide with a real service on the machine.
 import { Client } from "@modelcontextprotocol/sdk/client/index.js";
@@ -29,6 +30,7 @@ function childEnv(extra = {}) {
   const env = { ...process.env, LOCALAPPDATA: dataHome, ...extra };
   if (image) env.NIMBALO_VOLUME_C = image;
   if (mount) env.NIMBALO_MOUNT_C = mount;
+  if (process.env.NIMBALO_TEST_JOURNAL_IMAGE) env.NIMBALO_VOLUME_J = process.env.NIMBALO_TEST_JOURNAL_IMAGE;
   if (underWine) {
     env.WINEDEBUG = "-all";
     env.WINEDLLOVERRIDES = "mscoree,mshtml=";
@@ -218,7 +220,8 @@ if (!underWine) {
   });
 
   await check("list_drives sees the test volume", async () => {
-    assert.deepEqual(toolJson(await client.callTool({ name: "list_drives", arguments: {} })), { drives: ["C"] });
+    const want = process.env.NIMBALO_TEST_JOURNAL_IMAGE ? ["C", "J"] : ["C"];
+    assert.deepEqual(toolJson(await client.callTool({ name: "list_drives", arguments: {} })), { drives: want });
   });
 
   await check("reindex with the service stopped (source process)", async () => {
@@ -233,6 +236,22 @@ await check("recent_changes on a volume without a journal is a tool error", asyn
   assert.equal(r.isError, true, JSON.stringify(r));
   assert.match(r.content[0].text, /^error: /);
 });
+
+if (!underWine && process.env.NIMBALO_TEST_JOURNAL_IMAGE) {
+  await check("recent_changes reads a journal (drive j)", async () => {
+    const out = toolJson(await client.callTool({ name: "recent_changes", arguments: { drive: "j", count: 3 } }));
+    assert.equal(out.count, 3);
+    assert.equal(out.events.length, 3);
+    for (const e of out.events) {
+      assert.deepEqual(Object.keys(e), ["is_dir", "name", "reason", "timestamp"]);
+      assert.match(e.reason, /^([a-z()-]+(\+[a-z()-]+)*|0x[0-9a-f]{8})$/);
+      assert.match(e.timestamp, /^(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)?$/);
+    }
+    assert.deepEqual(toolJson(await client.callTool({ name: "recent_changes", arguments: { drive: "j", count: 0 } })), { count: 0, events: [] });
+  });
+} else {
+  console.log("skip  recent_changes on a journal (no NIMBALO_TEST_JOURNAL_IMAGE)");
+}
 
 await check("an unknown tool is a tool error", async () => {
   const r = await client.callTool({ name: "frobnicate", arguments: {} });
