@@ -324,6 +324,8 @@ TEST(Journal, SparseJournalSpreadOverExtensionRecords) {
     for (size_t i = 0; i < std::min(got.size(), expected.size()); ++i) {
         EXPECT_EQ(got[i].lcn, expected[i].lcn) << "run " << i;
         // istat cuts the last run at the data size; the run list allocates the whole run.
-        if (i + 1 < expected.size()) EXPECT_EQ(got[i].clusters, expected[i].clusters) << "run " << i;
+        if (i + 1 < expected.size()) {
+            EXPECT_EQ(got[i].clusters, expected[i].clusters) << "run " << i;
+        }
     }
 }
