@@ -1,7 +1,6 @@
 // Console index commands. Filled in as the volume, MFT and index layers land.
 #include "cli/console_format.h"
 #include "cli/roles.h"
-#include "common/text.h"
 #include "mft/journal.h"
 #include "mft/volume.h"
 #include "platform/console.h"
@@ -11,15 +10,10 @@ namespace nimbalo {
 Status cmd_build(char) { return fail("build is not available yet in this build"); }
 Status cmd_search(const std::string&, char, bool) { return fail("search is not available yet in this build"); }
 Status cmd_prefix(const std::string&, char) { return fail("prefix is not available yet in this build"); }
-// Change line: time, reason names padded (never cut) to 16, the name alone.
-static std::string change_line(const UsnChange& c) {
-    return format_filetime(c.timestamp) + "  " + pad_right(reason_names(c.reason), 16) + "  " + c.name + "\n";
-}
-
 Status cmd_recent(uint64_t n, char drive) {
     auto changes = latest_changes(drive, n);
     if (!changes) return std::move(changes).take_error();
-    for (const auto& c : *changes) platform::write_stdout(change_line(c));
+    for (const auto& c : *changes) platform::write_stdout(format_change_line(c));
     return {};
 }
 Status cmd_watch(char) { return fail("watch is not available yet in this build"); }

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "common/text.h"
+#include "mft/usn_batch.h"
+
 namespace nimbalo {
 
 std::string format_size(uint64_t s) {
@@ -35,10 +38,14 @@ std::string format_filetime(uint64_t ft) {
         month = mp < 10 ? mp + 3 : mp - 9;
         year = yoe + era * 400 + (month <= 2);
     }
-    char buf[64];
+    char buf[128];
     std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", (long long)year, (long long)month,
                   (long long)day, (long long)hour, (long long)minute, (long long)second);
     return buf;
+}
+
+std::string format_change_line(const UsnChange& c) {
+    return format_filetime(c.timestamp) + "  " + pad_right(reason_names(c.reason), 16) + "  " + c.name + "\n";
 }
 
 }  // namespace nimbalo

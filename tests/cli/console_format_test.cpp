@@ -4,6 +4,7 @@
 
 using nimbalo::format_filetime;
 using nimbalo::format_size;
+using nimbalo::format_change_line;
 
 TEST(ConsoleFormat, Sizes) {
     struct Case {
@@ -34,4 +35,17 @@ TEST(ConsoleFormat, FileTimesAsUtc) {
         {0x8000000000000000, "0000-00-00 00:00:00"},  // the system conversion rejects it
     };
     for (const auto& c : cases) EXPECT_EQ(format_filetime(c.ft), c.want) << c.ft;
+}
+
+TEST(ConsoleFormat, ChangeLines) {
+    struct Case {
+        nimbalo::UsnChange change;
+        const char* want;
+    } cases[] = {
+        {{"report.txt", 1, 5, 116444736000000000, 0x200, false}, "1970-01-01 00:00:00  delete            report.txt\n"},
+        {{"long.txt", 1, 5, 116444736000000000, 0x2102, false},
+         "1970-01-01 00:00:00  create+rename(new)+data-extend  long.txt\n"},  // longer than 16: not cut
+        {{"", 1, 5, 0, 0x00400000, false}, "-  0x00400000        \n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(format_change_line(c.change), c.want);
 }
