@@ -15,11 +15,11 @@ namespace {
 
 // A small NTFS volume: 4 KiB clusters, 1 KiB records, MFT of 16 records at cluster 4.
 Bytes small_volume() {
-    fixture::VolumeSpec spec;
-    spec.total_clusters = 64;
-    spec.mft_runs = {{4, 4}};
-    std::vector<Bytes> recs = {fixture::mft_record0(spec, 16 * 1024)};
-    return fixture::build_volume(spec, recs);
+    fixture::VolumeLayout layout;
+    layout.total_clusters = 64;
+    layout.mft_runs = {{4, 4}};
+    std::vector<Bytes> recs = {fixture::mft_record0(layout, 16 * 1024)};
+    return fixture::build_volume(layout, recs);
 }
 
 // A whole disk: MBR with the volume as partition entry `slot` at lba (512-byte sectors).
