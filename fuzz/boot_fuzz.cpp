@@ -1,12 +1,13 @@
 // The volume opening path over an in-memory device: partition detection, boot sector checks,
-// record 0, its attribute list and extension records, and the whole MFT read. The input is placed
-// at the start of a device whose size the input chooses (bounded), so corrupt geometry, run lists
-// and tables reach every check. Must never crash, hang or allocate beyond the device's size.
+// record 0, its attribute list and extension records, the whole MFT read, then the change journal.
+// The input is placed at the start of a device whose size the input chooses (bounded), so corrupt
+// geometry, run lists and tables reach every check. Must never crash, hang or allocate beyond the device's size.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "mft/journal.h"
 #include "mft/mft_reader.h"
 #include "mft/volume.h"
 #include "platform/memory_device.h"
@@ -23,5 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Small pieces: the same reader code, more piece and run boundaries per input, less memory.
     auto names = nimbalo::read_mft_with_piece_size_for_tests(*v, 65536);
     (void)names;
+    // The journal read off the volume: $Extend\$UsnJrnl, its attribute list, $Max and $J.
+    auto changes = nimbalo::latest_changes_on(std::move(*v), 16);
+    (void)changes;
     return 0;
 }

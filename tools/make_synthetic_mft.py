@@ -98,6 +98,21 @@ def encode_runs(runs):
     return bytes(out)
 
 
+def named(attr, name, name_at, content_offset_field):
+    """The attribute with a stream name inserted at name_at; the content (value or run list) that
+    followed moves behind the name, 8-byte aligned, and the offset field at content_offset_field
+    and the length are updated."""
+    units = name.encode("utf-16-le")
+    content = attr[name_at:]
+    start = (name_at + len(units) + 7) & ~7
+    a = bytearray(attr[:name_at]) + units + bytes(start - name_at - len(units)) + content
+    a += bytes((8 - len(a) % 8) % 8)
+    struct.pack_into("<I", a, 4, len(a))
+    struct.pack_into("<BH", a, 9, len(units) // 2, name_at)
+    struct.pack_into("<H", a, content_offset_field, start)
+    return a
+
+
 def filename_value(parent, name, is_dir, size, t, namespace):
     units = name.encode("utf-16-le")
     v = bytearray(0x42 + len(units))
@@ -131,6 +146,43 @@ def record(number, names, si_time, is_dir, size, extra=b""):
     return rec
 
 
+def usn_records(count, rng, base_time):
+    """$J bytes (from USN 0) with count records: versions 2, 3 and 4, zero padding at page ends.
+    Returns (bytes, expected) where expected lists (usn, reason, record, parent, name, is_dir) of the
+    records a reader keeps."""
+    reasons = [0x100, 0x102, 0x80000102, 0x1000, 0x2000, 0x80002000, 0x200, 0x80000200, 0x8000, 0x2]
+    out = bytearray()
+    expected = []
+    for i in range(count):
+        version = 4 if i % 11 == 10 else (3 if i % 7 == 3 else 2)
+        name = f"change-{i:05d}" + ("-\u00e9t\u00e9" if i % 5 == 0 else "") + ".txt"
+        units = name.encode("utf-16-le")
+        fixed = 76 if version == 3 else 60
+        length = 64 if version == 4 else (fixed + len(units) + 7) & ~7
+        if len(out) % 4096 + length > 4096:
+            out += bytes(4096 - len(out) % 4096)
+        usn = len(out)
+        rec = bytearray(length)
+        reason = reasons[rng.randrange(len(reasons))]
+        record, parent = 1000 + i, 5 + (i % 3)
+        is_dir = i % 13 == 0
+        attrs = 0x10 if is_dir else 0x20
+        t = base_time + i * 10000000
+        struct.pack_into("<IHH", rec, 0, length, version, 0)
+        if version == 2:
+            struct.pack_into("<QQqQIIIIHH", rec, 8, record | (7 << 48), parent | (1 << 48), usn, t, reason, 0, 0, attrs,
+                             len(units), 60)
+        elif version == 3:
+            struct.pack_into("<QQQQqQIIIIHH", rec, 8, record | (7 << 48), 0, parent | (1 << 48), 0, usn, t, reason, 0,
+                             0, attrs, len(units), 76)
+        if version != 4:
+            rec[fixed:fixed + len(units)] = units
+            if not reason & 0x80000000:
+                expected.append((usn, reason, record, parent, name, is_dir))
+        out += rec
+    return bytes(out), expected
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("out")
@@ -139,6 +191,10 @@ def main():
     ap.add_argument("--source", default="/usr")
     ap.add_argument("--mft-lcn", type=int, default=64)
     ap.add_argument("--extents", type=int, default=4, choices=[1, 4])
+    ap.add_argument("--journal", type=int, default=0,
+                    help="also write $Extend\\$UsnJrnl (record 16) with this many change records in $J, "
+                         "and the changes a reader should report (close records and version 4 left out) "
+                         "to OUT.changes, one per line: usn reason name")
     args = ap.parse_args()
     rng = random.Random(args.seed)
     print(f"make_synthetic_mft: seed {args.seed}, {args.records} records", file=sys.stderr)
@@ -154,7 +210,9 @@ def main():
     for i, c in enumerate(sizes):
         runs.append((lcn, c))
         lcn += c + (1000 * (i + 1) if args.extents > 1 else 0)
-    total_clusters = lcn + (1024 if args.extents > 1 else 4)
+    # Room after the MFT for $J (about 100 bytes a change record, plus padding).
+    journal_clusters = (args.journal * 160) // CLUSTER + 16 if args.journal else 0
+    total_clusters = lcn + (1024 if args.extents > 1 else 4) + 8 + journal_clusters
 
     def position_offset(pos):
         vcn = pos // CLUSTER
@@ -243,6 +301,34 @@ def main():
             if len(buf) >= 64 << 20:
                 flush()
         flush()
+
+        if args.journal:
+            # $J: a leading hole of 2 clusters (as in a journal that has wrapped: USNs start past 0),
+            # then the records in clusters after the MFT's last extent.
+            data, expected = usn_records(args.journal, rng, base_time)
+            data = bytes(2 * CLUSTER) + data[2 * CLUSTER:] if len(data) > 2 * CLUSTER else data
+            expected = [e for e in expected if e[0] >= 2 * CLUSTER] if len(data) > 2 * CLUSTER else expected
+            j_clusters = (len(data) + CLUSTER - 1) // CLUSTER
+            j_lcn = runs[-1][0] + runs[-1][1] + 8
+            if len(data) > 2 * CLUSTER:
+                j_runs = [(None, 2), (j_lcn, j_clusters - 2)]
+                f.seek(j_lcn * CLUSTER)
+                f.write(data[2 * CLUSTER:])
+            else:
+                j_runs = [(j_lcn, j_clusters)]
+                f.seek(j_lcn * CLUSTER)
+                f.write(data)
+            mx = struct.pack("<QQQq", 32 << 20, 8 << 20, 0x1D2C3B4A59687766, 0)
+            ma = named(resident(0x80, mx), "$Max", 0x18, 0x14)
+            ja = named(nonresident_data(len(data), encode_runs(j_runs)), "$J", 0x40, 0x20)
+            rec = record(16, [filename_value(11, "$UsnJrnl", False, 0, base_time, 3)], base_time, False, 0,
+                         extra=bytes(ma) + bytes(ja))
+            f.seek(position_offset(16 * RECORD))
+            f.write(rec)
+            with open(args.out + ".changes", "w", encoding="utf-8") as c:
+                for usn, reason, rec_no, parent, name, is_dir in expected:
+                    c.write(f"{usn} {reason} {rec_no} {parent} {int(is_dir)} {name}\n")
+            print(f"make_synthetic_mft: $J of {len(data)} bytes, {len(expected)} changes to report", file=sys.stderr)
     os.replace(tmp, args.out)
     print(f"make_synthetic_mft: {args.out}: {dirs} folders, {files} files, {dos} DOS names, "
           f"{len(tree) - 1} names from {args.source}", file=sys.stderr)

@@ -11,7 +11,10 @@ struct Query {
 };
 
 Result<Query> query(Journal& j) {
-    if (j.image) return Query{j.image->journal_id, j.image->first_usn, j.image->next_usn};
+    if (j.image) {
+        if (auto s = refresh_image_journal(j.volume, *j.image); !s) return std::move(s).take_error();
+        return Query{j.image->journal_id, j.image->first_usn, j.image->next_usn};
+    }
     auto d = j.volume.device->query_usn_journal();
     if (!d) return std::move(d).take_error();
     return Query{d->journal_id, d->first_usn, d->next_usn};
@@ -49,6 +52,10 @@ Status rewind_journal(Journal& j) {
 }
 
 Result<UsnBatch> read_journal(Journal& j, int64_t start) {
+    // Off the volume: take the journal's current size first, as the system would.
+    if (j.image) {
+        if (auto s = refresh_image_journal(j.volume, *j.image); !s) return fail("FSCTL_READ_USN_JOURNAL failed: " + s.error());
+    }
     Result<std::vector<std::byte>> out =
         j.image ? read_image_journal(j.volume, *j.image, start, kJournalBatchBytes)
                 : j.volume.device->read_usn_journal(start, j.journal_id, kJournalBatchBytes);

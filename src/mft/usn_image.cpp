@@ -48,22 +48,26 @@ Result<uint64_t> find_by_name(VolumeReader& v, std::span<const DataRun> mft_runs
 
 }  // namespace
 
-Result<ImageJournal> find_image_journal(VolumeReader& v) {
+namespace {
+
+Result<std::vector<DataRun>> mft_runs_of(VolumeReader& v) {
     auto rec0 = read_at(v, v.mft_start_lcn * v.bytes_per_cluster, v.bytes_per_record);
     if (!rec0) return std::move(rec0).take_error();
     if (std::memcmp(rec0->data(), "FILE", 4) != 0) return fail("not a valid FILE record");
     if (auto s = apply_fixup(*rec0); !s) return std::move(s).take_error();
     auto own = find_mft_data_runs(*rec0);
     if (!own) return std::move(own).take_error();
-    const auto mft_runs = collect_mft_runs(v, *rec0, std::move(*own));
+    return collect_mft_runs(v, *rec0, std::move(*own));
+}
 
-    auto number = find_by_name(v, mft_runs, kExtendRecord, "$UsnJrnl");
-    if (!number) return std::move(number).take_error();
-    auto base = read_record(v, mft_runs, *number);
-    if (!base) return fail("$UsnJrnl record " + std::to_string(*number) + " is unreadable: " + base.error());
+// $Max and $J of the journal in record number (and its extension records).
+Result<ImageJournal> load_journal(VolumeReader& v, std::span<const DataRun> mft_runs, uint64_t number) {
+    auto base = read_record(v, mft_runs, number);
+    if (!base) return fail("$UsnJrnl record " + std::to_string(number) + " is unreadable: " + base.error());
 
     ImageJournal j;
-    j.record = *number;
+    j.record = number;
+    j.mft_runs.assign(mft_runs.begin(), mft_runs.end());
     std::vector<std::byte> max;
     std::vector<DataExtent> extents = data_extents(*base, u"$J");
     bool have_max = resident_data(*base, u"$Max", max);
@@ -71,9 +75,9 @@ Result<ImageJournal> find_image_journal(VolumeReader& v) {
     const auto list = attribute_list_bytes(v, *base);
     std::set<uint64_t> others;
     for (const auto& e : listed_data_extents(list, u"$J"))
-        if (e.record != *number && others.size() < 4096) others.insert(e.record);
+        if (e.record != number && others.size() < 4096) others.insert(e.record);
     for (const auto& e : listed_data_extents(list, u"$Max"))
-        if (e.record != *number && !have_max) others.insert(e.record);
+        if (e.record != number && !have_max) others.insert(e.record);
     for (uint64_t r : others) {
         auto ext = read_record(v, mft_runs, r);
         if (!ext) continue;
@@ -98,6 +102,23 @@ Result<ImageJournal> find_image_journal(VolumeReader& v) {
         pos += r.clusters * v.bytes_per_cluster;
     }
     return j;
+}
+
+}  // namespace
+
+Result<ImageJournal> find_image_journal(VolumeReader& v) {
+    auto mft_runs = mft_runs_of(v);
+    if (!mft_runs) return std::move(mft_runs).take_error();
+    auto number = find_by_name(v, *mft_runs, kExtendRecord, "$UsnJrnl");
+    if (!number) return std::move(number).take_error();
+    return load_journal(v, *mft_runs, *number);
+}
+
+Status refresh_image_journal(VolumeReader& v, ImageJournal& journal) {
+    auto fresh = load_journal(v, journal.mft_runs, journal.record);
+    if (!fresh) return std::move(fresh).take_error();
+    journal = std::move(*fresh);
+    return {};
 }
 
 Result<std::vector<std::byte>> read_image_journal(VolumeReader& v, const ImageJournal& j, int64_t start,

@@ -22,11 +22,15 @@ struct ImageJournal {
     std::vector<DataRun> j_runs;  // $J's extents in VCN order (holes as sparse runs)
     int64_t first_usn = 0;        // first offset of $J that holds data
     int64_t next_usn = 0;         // $J's data size
+    std::vector<DataRun> mft_runs;  // where the MFT lies, to find the record again
 };
 
 // Fails with a reason ("the volume has no change journal ($Extend\$UsnJrnl not found)", ...);
 // the caller wraps it in its "FSCTL_QUERY_USN_JOURNAL failed on {}: {}" text.
 Result<ImageJournal> find_image_journal(VolumeReader& volume);
+
+// Reads the journal's record again (sizes and extents change as the journal grows or wraps).
+Status refresh_image_journal(VolumeReader& volume, ImageJournal& journal);
 
 // The control code's output for a read from start: the next USN (8 bytes), then whole records of
 // at most max_bytes in all.

@@ -6,7 +6,7 @@
 
 using namespace nimbalo;
 using fixture::Bytes;
-using fixture::NameSpec;
+using fixture::NameFields;
 using fixture::RecordBuilder;
 
 namespace {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -159,6 +160,10 @@ inline std::string test_image(const std::string& name, std::string& error) {
     else if (name == "clusters-512.img") make = "'" + src + "/tools/mkimage.sh' --cluster-size 512 " + tmp + " /usr/include/linux";
     else if (name == "records-4096.img") make = "'" + src + "/tools/mkimage.sh' --sector-size 4096 " + tmp + " /usr/include/linux";
     else if (name == "fragments-mft.img") make = "'" + src + "/tools/rebuild_fragments.sh' '" + shared + "/go-ntfs/fragments.tar.xz' highly_fragmented_mft " + tmp;
+    else if (name == "fragments-usn.img") make = "'" + src + "/tools/rebuild_fragments.sh' '" + shared + "/go-ntfs/fragments.tar.xz' usn_with_two_vcns " + tmp;
+    else if (name == "synthetic-journal.img")
+        make = "python3 '" + src + "/tools/make_synthetic_mft.py' --records 64 --mft-lcn 4 --extents 1 --journal 3000 --seed 7 " + tmp +
+               " && mv " + tmp + ".changes '" + out + ".changes'";
     else { error = "no recipe for " + name; return ""; }
     const bool in_place = name == "ntfs.raw" || name == "demo.img";
     const std::string script = "set -e; exec 9>'" + out + ".lock'; flock 9; [ -e '" + out + "' ] && exit 0; " + make +

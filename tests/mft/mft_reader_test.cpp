@@ -9,7 +9,7 @@
 using namespace nimbalo;
 using fixture::Bytes;
 using fixture::RecordBuilder;
-using fixture::VolumeSpec;
+using fixture::VolumeLayout;
 
 namespace {
 
@@ -19,10 +19,10 @@ std::u16string u16name(uint64_t i) {
 }
 
 // Records 0..n-1: record 0 describes the MFT; records 1..n-1 each hold one name "f<i>".
-std::vector<Bytes> numbered_records(const VolumeSpec& spec, uint64_t n, uint64_t valid) {
-    std::vector<Bytes> recs = {fixture::mft_record0(spec, valid)};
+std::vector<Bytes> numbered_records(const VolumeLayout& layout, uint64_t n, uint64_t valid) {
+    std::vector<Bytes> recs = {fixture::mft_record0(layout, valid)};
     for (uint64_t i = 1; i < n; ++i)
-        recs.push_back(RecordBuilder(spec.bytes_per_record).file_name({5, u16name(i), 1, 0, i, i}).build());
+        recs.push_back(RecordBuilder(layout.bytes_per_record).file_name({5, u16name(i), 1, 0, i, i}).build());
     return recs;
 }
 
@@ -75,15 +75,15 @@ TEST(MftReader, ReadsEveryRecordInOrderAcrossPiecesAndRuns) {
         {"2 MiB clusters: many records per cluster", 2 << 20, 1024, {{1, 1}}, 2048, 1 << 20},
     };
     for (const auto& c : cases) {
-        VolumeSpec spec;
-        spec.bytes_per_cluster = c.bpc;
-        spec.bytes_per_record = c.rs;
-        spec.mft_runs = c.runs;
+        VolumeLayout layout;
+        layout.bytes_per_cluster = c.bpc;
+        layout.bytes_per_record = c.rs;
+        layout.mft_runs = c.runs;
         uint64_t last_lcn = 0;
         for (auto& r : c.runs) last_lcn = std::max<uint64_t>(last_lcn, uint64_t(r.lcn) + r.clusters);
-        spec.total_clusters = last_lcn + 2;
+        layout.total_clusters = last_lcn + 2;
         const uint64_t valid = c.records * c.rs;
-        auto got = read(fixture::build_volume(spec, numbered_records(spec, c.records, valid)), c.piece);
+        auto got = read(fixture::build_volume(layout, numbered_records(layout, c.records, valid)), c.piece);
         ASSERT_TRUE(got.ok()) << c.what << ": " << got.error();
         EXPECT_EQ(numbers(files(*got)), range(1, c.records)) << c.what;
         EXPECT_EQ(progress::total.load(), c.records) << c.what;
@@ -92,10 +92,10 @@ TEST(MftReader, ReadsEveryRecordInOrderAcrossPiecesAndRuns) {
 }
 
 TEST(MftReader, Mend5_SparseRunsKeepNumbering) {
-    VolumeSpec spec;
-    spec.mft_runs = {{10, 4}, {-1, 4}, {30, 8}};  // records 16..31 have no clusters
-    spec.total_clusters = 64;
-    auto got = read(fixture::build_volume(spec, numbered_records(spec, 64, 64 * 1024)), 8192);
+    VolumeLayout layout;
+    layout.mft_runs = {{10, 4}, {-1, 4}, {30, 8}};  // records 16..31 have no clusters
+    layout.total_clusters = 64;
+    auto got = read(fixture::build_volume(layout, numbered_records(layout, 64, 64 * 1024)), 8192);
     ASSERT_TRUE(got.ok()) << got.error();
     auto want = range(1, 16);
     for (uint64_t i = 32; i < 64; ++i) want.push_back(i);
@@ -103,11 +103,11 @@ TEST(MftReader, Mend5_SparseRunsKeepNumbering) {
 }
 
 TEST(MftReader, Mend3_ExtentsContinuedThroughTheAttributeList) {
-    VolumeSpec spec;
-    spec.mft_runs = {{10, 4}, {50, 4}};  // where the records lie
-    spec.total_clusters = 64;
+    VolumeLayout layout;
+    layout.mft_runs = {{10, 4}, {50, 4}};  // where the records lie
+    layout.total_clusters = 64;
     const uint64_t valid = 32 * 1024;
-    auto recs = numbered_records(spec, 32, valid);
+    auto recs = numbered_records(layout, 32, valid);
     // Record 0 holds only the first extent (VCN 0-3); record 3 holds VCN 4-7 and is named by the list.
     const auto list = RecordBuilder::attribute_list_value({{0x10, 0, 0}, {0x30, 0, 0}, {0x80, 0, 0}, {0x80, 4, 3}});
     recs[0] = RecordBuilder()
@@ -117,7 +117,7 @@ TEST(MftReader, Mend3_ExtentsContinuedThroughTheAttributeList) {
                   .nonresident(0x80, 0, 3, valid, valid, {{10, 4}})
                   .build();
     recs[3] = RecordBuilder().base(uint64_t(1) << 48).nonresident(0x80, 4, 7, 0, 0, {{50, 4}}).build();
-    auto got = read(fixture::build_volume(spec, recs), 1 << 20);
+    auto got = read(fixture::build_volume(layout, recs), 1 << 20);
     ASSERT_TRUE(got.ok()) << got.error();
     auto want = range(1, 32);
     want.erase(want.begin() + 2);  // record 3 is the extension record: no name
@@ -125,10 +125,10 @@ TEST(MftReader, Mend3_ExtentsContinuedThroughTheAttributeList) {
 }
 
 TEST(MftReader, FailuresAndDamage) {
-    VolumeSpec spec;
-    spec.mft_runs = {{10, 16}};
-    spec.total_clusters = 64;
-    const auto good = fixture::build_volume(spec, numbered_records(spec, 64, 64 * 1024));
+    VolumeLayout layout;
+    layout.mft_runs = {{10, 16}};
+    layout.total_clusters = 64;
+    const auto good = fixture::build_volume(layout, numbered_records(layout, 64, 64 * 1024));
 
     Bytes zeroed = good;
     std::fill(zeroed.begin() + 40960, zeroed.begin() + 40960 + 1024, std::byte{0});
@@ -180,10 +180,10 @@ TEST(MftReader, FailuresAndDamage) {
 }
 
 TEST(MftReader, TotalIsAtLeastOne) {
-    VolumeSpec spec;
-    spec.mft_runs = {{10, 1}};
-    spec.total_clusters = 64;
-    auto r = read(fixture::build_volume(spec, {fixture::mft_record0(spec, 100)}), 1 << 20);
+    VolumeLayout layout;
+    layout.mft_runs = {{10, 1}};
+    layout.total_clusters = 64;
+    auto r = read(fixture::build_volume(layout, {fixture::mft_record0(layout, 100)}), 1 << 20);
     ASSERT_TRUE(r.ok()) << r.error();
     EXPECT_EQ(progress::total.load(), 1u);
 }

@@ -54,7 +54,7 @@ inline Bytes encode_runlist(const std::vector<DataRun>& runs) {
     return out;
 }
 
-struct NameSpec {
+struct NameFields {
     uint64_t parent = 5;
     std::u16string name;
     uint8_t name_space = 1;
@@ -80,7 +80,7 @@ public:
         put(v, 0x18, modified, 8);
         return resident(0x10, v);
     }
-    RecordBuilder& file_name(const NameSpec& n) {
+    RecordBuilder& file_name(const NameFields& n) {
         Bytes v(0x42 + 2 * n.name.size());
         put(v, 0x00, n.parent | (uint64_t(1) << 48), 8);
         put(v, 0x10, n.modified, 8);
@@ -204,7 +204,7 @@ inline Bytes boot_sector(uint16_t bytes_per_sector, uint8_t sectors_per_cluster,
 // An in-memory volume: boot sector, then the MFT's records laid out through the given runs
 // (record i at MFT byte position i * record size). Record 0 carries a $DATA with those runs
 // unless a custom record 0 is given.
-struct VolumeSpec {
+struct VolumeLayout {
     uint32_t bytes_per_sector = 512;
     uint32_t bytes_per_cluster = 4096;
     uint32_t bytes_per_record = 1024;
@@ -213,27 +213,27 @@ struct VolumeSpec {
     uint64_t valid_length = 0;      // 0: all records given
 };
 
-inline Bytes build_volume(const VolumeSpec& spec, std::vector<Bytes> records) {
-    const uint64_t bpc = spec.bytes_per_cluster, rs = spec.bytes_per_record;
-    Bytes img(spec.total_clusters * bpc, std::byte{0});
-    uint8_t spc = uint8_t(bpc / spec.bytes_per_sector);
-    if (bpc / spec.bytes_per_sector > 128) {
+inline Bytes build_volume(const VolumeLayout& layout, std::vector<Bytes> records) {
+    const uint64_t bpc = layout.bytes_per_cluster, rs = layout.bytes_per_record;
+    Bytes img(layout.total_clusters * bpc, std::byte{0});
+    uint8_t spc = uint8_t(bpc / layout.bytes_per_sector);
+    if (bpc / layout.bytes_per_sector > 128) {
         int shift = 0;
-        while ((uint64_t(1) << shift) < bpc / spec.bytes_per_sector) ++shift;
+        while ((uint64_t(1) << shift) < bpc / layout.bytes_per_sector) ++shift;
         spc = uint8_t(256 - shift);
     }
     int8_t cpr;
     if (rs >= bpc) cpr = int8_t(rs / bpc);
     else { int shift = 0; while ((uint64_t(1) << shift) < rs) ++shift; cpr = int8_t(-shift); }
-    const Bytes bs = boot_sector(uint16_t(spec.bytes_per_sector), spc, cpr,
-                                 spec.total_clusters * bpc / spec.bytes_per_sector - 1,
-                                 uint64_t(spec.mft_runs.at(0).lcn));
+    const Bytes bs = boot_sector(uint16_t(layout.bytes_per_sector), spc, cpr,
+                                 layout.total_clusters * bpc / layout.bytes_per_sector - 1,
+                                 uint64_t(layout.mft_runs.at(0).lcn));
     std::memcpy(img.data(), bs.data(), bs.size());
     for (size_t i = 0; i < records.size(); ++i) {
         // Place record i byte by byte through the runs (records may straddle runs).
         for (uint64_t k = 0; k < rs && k < records[i].size(); ++k) {
             uint64_t pos = i * rs + k, vcn = pos / bpc;
-            for (const auto& r : spec.mft_runs) {
+            for (const auto& r : layout.mft_runs) {
                 if (vcn < r.clusters) {
                     if (r.lcn >= 0) img.at((uint64_t(r.lcn) + vcn) * bpc + pos % bpc) = records[i][k];
                     break;
@@ -246,13 +246,13 @@ inline Bytes build_volume(const VolumeSpec& spec, std::vector<Bytes> records) {
 }
 
 // Record 0 of the MFT ($MFT itself) describing runs, with valid (initialized) length.
-inline Bytes mft_record0(const VolumeSpec& spec, uint64_t valid_length) {
+inline Bytes mft_record0(const VolumeLayout& layout, uint64_t valid_length) {
     uint64_t clusters = 0;
-    for (const auto& r : spec.mft_runs) clusters += r.clusters;
-    return RecordBuilder(spec.bytes_per_record)
+    for (const auto& r : layout.mft_runs) clusters += r.clusters;
+    return RecordBuilder(layout.bytes_per_record)
         .standard_information(1)
         .file_name({5, u"$MFT", 3, 0, 0, 1})
-        .nonresident(0x80, 0, clusters - 1, valid_length, valid_length, spec.mft_runs)
+        .nonresident(0x80, 0, clusters - 1, valid_length, valid_length, layout.mft_runs)
         .build();
 }
 
