@@ -4,12 +4,15 @@
 #include <benchmark/benchmark.h>
 #include <omp.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <map>
 
 #include "bench_volume.h"
 #include "index/build.h"
 #include "index/contains.h"
+#include "index/live_update.h"
 #include "index/lookups.h"
 #include "index/name_order.h"
 
@@ -99,6 +102,67 @@ void BM_ContainsCiPerName(benchmark::State& state) {
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(ix.entries.size()));
 }
 BENCHMARK(BM_ContainsCiPerName)->Unit(benchmark::kMillisecond);
+
+// A burst of journal changes on a 1M-entry index: 5,000 creates below known directories and
+// 5,000 deletes of indexed files, applied as one batch (one compaction, one sort); and, for
+// comparison, a few changes applied one by one (each a full compaction and sort).
+struct Burst {
+    Index start;
+    std::vector<UsnChange> changes;
+};
+const Burst& burst() {
+    static const Burst b = [] {
+        Burst out{build_index(std::vector<MftRecord>(records_of(1'000'000)), 'C'), {}};
+        std::mt19937_64 rng(12345);
+        std::vector<uint64_t> dirs, files;
+        out.start.dirs.for_each([&](uint64_t r, const ArenaRange&) { dirs.push_back(r); });
+        out.start.by_ref.for_each([&](uint64_t r, uint32_t e) {
+            if (!out.start.entries[e].is_dir) files.push_back(r);
+        });
+        for (int k = 0; k < 5000; ++k) {
+            out.changes.push_back({"created" + std::to_string(k) + ".tmp", 50'000'000ull + k, dirs[rng() % dirs.size()], 1, 0x100, false});
+            out.changes.push_back({"gone", files[rng() % files.size()], 0, 2, 0x200, false});
+        }
+        std::shuffle(out.changes.begin(), out.changes.end(), rng);
+        return out;
+    }();
+    return b;
+}
+
+void BM_ApplyBatch(benchmark::State& state) {
+    const Burst& b = burst();
+    size_t changed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        // A freshly built index (a copy would lose the arena's spare capacity).
+        Index ix = build_index(std::vector<MftRecord>(records_of(1'000'000)), 'C');
+        state.ResumeTiming();
+        changed = apply_changes(ix, b.changes);
+        state.PauseTiming();
+        { Index gone = std::move(ix); }
+        state.ResumeTiming();
+    }
+    if (changed < 9000) state.SkipWithError("too few changes applied");
+    state.counters["changes"] = double(b.changes.size());
+    state.counters["changed"] = double(changed);
+}
+BENCHMARK(BM_ApplyBatch)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void BM_ApplyOneByOne(benchmark::State& state) {
+    const Burst& b = burst();
+    const size_t n = size_t(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        Index ix = build_index(std::vector<MftRecord>(records_of(1'000'000)), 'C');
+        state.ResumeTiming();
+        for (size_t k = 0; k < n; ++k) apply_change(ix, b.changes[k]);
+        state.PauseTiming();
+        { Index gone = std::move(ix); }
+        state.ResumeTiming();
+    }
+    state.counters["changes"] = double(n);
+}
+BENCHMARK(BM_ApplyOneByOne)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 }  // namespace nimbalo::bench

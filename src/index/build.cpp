@@ -114,8 +114,10 @@ Index build_index_with_arena_limit_for_tests(std::vector<MftRecord>&& input, cha
     const Walk size = walk_tree(records, groups, arena_limit, nullptr);
     groups.reset();
 
-    index.names.reserve(size.arena_bytes);
-    index.entries.reserve(size.entry_count);
+    // Exact sizes plus 1/64 of slack, so a live update's first additions do not copy the
+    // whole arena and entry array into buffers twice their size.
+    index.names.reserve(size.arena_bytes + size.arena_bytes / 64);
+    index.entries.reserve(size.entry_count + size.entry_count / 64);
     index.by_ref.reserve(size.entry_count);
     index.names.push_back(root_letter);
     index.names.append(":\\");

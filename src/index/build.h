@@ -6,7 +6,8 @@
 // is dropped the same way (with everything below it) instead of wrapping a u32 offset.
 // Sets progress::state to 2 on entry and 3 when done. Never fails.
 // Cost: O(records + total path bytes) on the calling thread, plus the parallel name sort.
-// Memory: the arena and entry array are sized exactly by a first (counting) pass.
+// Memory: the arena and entry array are sized by a first (counting) pass, plus 1/64 of room
+// for live additions.
 #pragma once
 
 #include <cstdint>

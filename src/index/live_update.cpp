@@ -2,6 +2,9 @@
 
 #include "index/build.h"
 #include "index/lookups.h"
+#include "index/name_order.h"
+
+#include <algorithm>
 
 namespace nimbalo {
 
@@ -14,7 +17,7 @@ bool addable_name(const std::string& name) { return !name.empty() && name != "."
 // lookups during the batch see exactly the live state that per-change application would.
 class Batch {
 public:
-    explicit Batch(Index& ix) : ix_(ix) {}
+    explicit Batch(Index& ix) : ix_(ix), start_count_(ix.entries.size()), sorted_valid_(ix.sorted.size() == ix.entries.size()) {}
 
     bool apply(const UsnChange& c) {
         if (c.reason & kReasonRemove) return remove(c);
@@ -23,8 +26,13 @@ public:
     }
 
     void finish() {
+        if (!changed_) return;
         if (dead_count_ > 0) compact();
-        if (changed_) rebuild_sorted(ix_);
+        if (sorted_valid_ && !compacted_mid_batch_) {
+            merge_sorted();
+        } else {
+            rebuild_sorted(ix_);
+        }
     }
 
 private:
@@ -57,7 +65,10 @@ private:
         // Drop, never wrap: the arena's offsets are u32 and list entries must stay below 2^31.
         if (ix_.names.size() + path_len + (c.is_dir ? 1 : 0) > kArenaLimit) return false;
         if (ix_.entries.size() - dead_count_ >= RefMap::kMaxEntry) return false;
-        if (ix_.entries.size() >= RefMap::kMaxEntry) compact();
+        if (ix_.entries.size() >= RefMap::kMaxEntry) {
+            compact();
+            compacted_mid_batch_ = true;
+        }
 
         const auto start = uint32_t(ix_.names.size());
         ix_.names.append(ix_.names, p.start, p.len);
@@ -71,6 +82,40 @@ private:
         }
         changed_ = true;
         return true;
+    }
+
+    // The new name order without sorting everything again: the old order minus the removed
+    // entries, renumbered, with the batch's new entries sorted and spliced in at their places
+    // (a binary search each). The result is a name order of all entries, like a full sort's.
+    void merge_sorted() {
+        std::vector<uint32_t>& sorted = ix_.sorted;
+        size_t kept = 0;
+        for (uint32_t old : sorted) {
+            const uint32_t now = old_to_new_.empty() ? old : old_to_new_[old];
+            if (now != RefMap::kGone) sorted[kept++] = now;
+        }
+        const uint32_t first_new = old_to_new_.empty() ? uint32_t(start_count_) : first_new_after_compaction_;
+        std::vector<uint32_t> added;
+        for (uint32_t i = first_new; i < ix_.entries.size(); ++i) added.push_back(i);
+        auto name_less = [&](uint32_t a, uint32_t b) {
+            return compare_name_order(ix_.name_of(ix_.entries[a]), ix_.name_of(ix_.entries[b])) < 0;
+        };
+        std::sort(added.begin(), added.end(), name_less);
+        // Where each new entry goes among the kept ones (non-decreasing, as `added` is sorted).
+        std::vector<size_t> at(added.size());
+        size_t from = 0;
+        for (size_t j = 0; j < added.size(); ++j) {
+            from = size_t(std::upper_bound(sorted.begin() + from, sorted.begin() + kept, added[j], name_less) - sorted.begin());
+            at[j] = from;
+        }
+        // Splice from the back so every kept block moves once and nothing is overwritten early.
+        sorted.resize(kept + added.size());
+        size_t end = kept;
+        for (size_t j = added.size(); j-- > 0;) {
+            std::move_backward(sorted.begin() + at[j], sorted.begin() + end, sorted.begin() + end + j + 1);
+            sorted[at[j] + j] = added[j];
+            end = at[j];
+        }
     }
 
     // Keeps the live entries in their order, renumbered 0, 1, ...; by_ref follows.
@@ -87,9 +132,19 @@ private:
         ix_.by_ref.renumber(old_to_new);
         dead_.assign(kept, false);
         dead_count_ = 0;
+        // Where the batch's own entries start now (entries before start_count_ came first).
+        first_new_after_compaction_ = 0;
+        for (size_t i = 0; i < start_count_ && i < old_to_new.size(); ++i)
+            if (old_to_new[i] != RefMap::kGone) ++first_new_after_compaction_;
+        old_to_new_ = std::move(old_to_new);
     }
 
     Index& ix_;
+    size_t start_count_;
+    bool sorted_valid_;                        // `sorted` ordered the entries at batch start
+    bool compacted_mid_batch_ = false;
+    std::vector<uint32_t> old_to_new_;         // the final compaction's renumbering
+    uint32_t first_new_after_compaction_ = 0;
     std::vector<bool> dead_;
     size_t dead_count_ = 0;
     bool changed_ = false;

@@ -10,8 +10,11 @@
 //    entry with exactly that path (a file is logged with the create bit again while its handle
 //    stays open), for an empty, "." or ".." name, or when the arena or entry count is full.
 //  - Every other reason changes nothing (sizes and times are not updated).
-// apply_changes applies a batch with ONE compaction of `entries` and ONE rebuild of `sorted`,
-// and gives the same index and the same per-change results as apply_change one by one.
+// apply_changes applies a batch with ONE compaction of `entries` and ONE update of `sorted`
+// (the old order minus the removed entries, with the new ones sorted and spliced in; a full
+// sort when `sorted` was not in step with `entries`), and gives the same index and the same
+// per-change results as apply_change one by one (up to the order of equal names, which is
+// undefined anyway).
 // Threads: the caller owns the index exclusively; only the name sort fans out.
 #pragma once
 
@@ -37,7 +40,7 @@ bool apply_change(Index& index, const UsnChange& change);
 
 // Applies changes in order; on_change(change, changed) is called for each, in order, with what
 // apply_change would have returned for it. Returns how many changes altered the index.
-// Cost: O(batch + entries) plus one parallel sort when anything changed.
+// Cost: O(entries + batch * log(entries)) name comparisons when anything changed.
 size_t apply_changes(Index& index, std::span<const UsnChange> changes,
                      const std::function<void(const UsnChange&, bool)>& on_change = {});
 

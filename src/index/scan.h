@@ -90,7 +90,8 @@ std::vector<uint32_t> scan_text(const Index& index, std::string_view folded_need
     return scan_chunks(uint32_t(index.entries.size()), limit, [&](uint32_t first, uint32_t last, std::vector<uint32_t>& out, uint64_t lim) {
         uint32_t i = first;
         size_t pos = entries[first].path_start;
-        const size_t end = size_t(entries[last - 1].path_start) + entries[last - 1].path_len;
+        const size_t last_end = size_t(entries[last - 1].path_start) + entries[last - 1].path_len;
+        const size_t end = last_end < names.size() ? last_end : names.size();
         while (i < last && pos < end) {
             const size_t found = find_ascii_folded(names.substr(pos, end - pos), folded_needle);
             if (found == std::string_view::npos) break;

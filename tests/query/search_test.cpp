@@ -178,7 +178,7 @@ TEST(Prefilter, GlobLiteralIsInEveryMatch) {
     const std::vector<std::string> atoms{"a", "K", "k", "\xE2\x84\xAA", "\xC4\xB0", "i", "\xCC\x87", "\xC3\xA9", "\xC3\x89", ".", "*", "?"};
     const Index ix = [&] {
         std::vector<MftRecord> recs;
-        for (int i = 0; i < 3000; ++i) {
+        for (int i = 0; i < 2000; ++i) {
             std::string name;
             for (int n = 1 + int(rng() % 6); n > 0; --n) {
                 std::string a = atoms[rng() % (atoms.size() - 2)];
@@ -188,7 +188,7 @@ TEST(Prefilter, GlobLiteralIsInEveryMatch) {
         }
         return build_index(std::move(recs), 'C');
     }();
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < 150; ++i) {
         std::string pattern;
         for (int n = 2 + int(rng() % 6); n > 0; --n) pattern += atoms[rng() % atoms.size()];
         if (pattern.find_first_of("*?") == std::string::npos) pattern += "*";
@@ -216,8 +216,8 @@ TEST(Search, RandomQueriesAgainstReference) {
         "re:t$", "re:(?-i)^Re", "regex:^a|b", "regex:^abc?", "\"x_y report\"", "\xC3\xA9t\xC3\xA9", "\xC3\x89T", "\xE2\x84\xAA",
         "kEy", "c:\\", "data\\", "\\img\\", "-re:^d"};
     for (int round = 0; round < 4; ++round) {
-        const Index ix = build_index(random_records(rng, 1000 + rng() % 6000, words), 'C');
-        for (int qn = 0; qn < 250; ++qn) {
+        const Index ix = build_index(random_records(rng, 1000 + rng() % 3000, words), 'C');
+        for (int qn = 0; qn < 150; ++qn) {
             std::string text;
             for (int n = 1 + int(rng() % 3); n > 0; --n) text += (text.empty() ? "" : " ") + tokens[rng() % tokens.size()];
             const bool path_mode = rng() % 3 == 0;
