@@ -2,15 +2,15 @@
 
 #include "platform/console.h"
 #include "platform/data_folder.h"
-#include "platform/raw_device.h"
 #include "platform/service_control.h"
 #include "platform/service_manager.h"
 #include "platform/system.h"
+#include "mft/volume.h"
 #include "setup/install.h"
 
 namespace nimbalo {
 
-bool has_admin_rights() { return platform::open_raw_volume('C').ok(); }
+bool has_admin_rights() { return open_volume('C').ok(); }  // the volume closes as the result goes
 
 InstallSystem real_install_system() {
     InstallSystem s;
