@@ -36,6 +36,7 @@ InstallSystem real_install_system() {
     };
     s.secure_data_folder = [] { (void)platform::create_private_folder(platform::service_data_folder(), true); };
     s.has_admin_rights = [] { return has_admin_rights(); };
+    s.running_elevated = [] { return platform::running_elevated(); };
     s.elevate = [] {
         const auto self = platform::executable_path();
         return self && platform::start_elevated(*self, "install");
