@@ -13,14 +13,15 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2 || size > 256 * 1024) return 0;
-    // First two bytes: the device size in 64 KiB units (at most 8 MiB), at least the input.
-    const size_t units = (size_t(data[0]) | (size_t(data[1] & 0x7F) << 8)) % 128 + 1;
+    // First two bytes: the device size in 64 KiB units (at most 2 MiB), at least the input.
+    const size_t units = (size_t(data[0]) | (size_t(data[1] & 0x7F) << 8)) % 32 + 1;
     data += 2, size -= 2;
     std::vector<std::byte> image(std::max(units * 65536, size));
     std::memcpy(image.data(), data, size);
     auto v = nimbalo::open_volume_on(std::make_unique<nimbalo::platform::MemoryDevice>(std::move(image)), 'F');
     if (!v) return 0;
-    auto names = nimbalo::read_mft(*v);
+    // Small pieces: the same reader code, more piece and run boundaries per input, less memory.
+    auto names = nimbalo::read_mft_with_piece_size_for_tests(*v, 65536);
     (void)names;
     return 0;
 }

@@ -20,7 +20,6 @@ import sys
 
 CLUSTER = 4096
 RECORD = 1024
-MFT_LCN = 64
 
 
 def walk_tree(source, limit):
@@ -138,6 +137,8 @@ def main():
     ap.add_argument("--records", type=int, required=True)
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--source", default="/usr")
+    ap.add_argument("--mft-lcn", type=int, default=64)
+    ap.add_argument("--extents", type=int, default=4, choices=[1, 4])
     args = ap.parse_args()
     rng = random.Random(args.seed)
     print(f"make_synthetic_mft: seed {args.seed}, {args.records} records", file=sys.stderr)
@@ -147,13 +148,13 @@ def main():
     first_user = 24
     # Four extents: the MFT split the way a volume that grew over time would have it.
     mft_clusters = (n * RECORD + CLUSTER - 1) // CLUSTER
-    q = mft_clusters // 4
-    sizes = [q, q, q, mft_clusters - 3 * q]
-    runs, lcn = [], MFT_LCN
+    q = mft_clusters // args.extents
+    sizes = [q] * (args.extents - 1) + [mft_clusters - (args.extents - 1) * q]
+    runs, lcn = [], args.mft_lcn
     for i, c in enumerate(sizes):
         runs.append((lcn, c))
-        lcn += c + 1000 * (i + 1)
-    total_clusters = lcn + 1024
+        lcn += c + (1000 * (i + 1) if args.extents > 1 else 0)
+    total_clusters = lcn + (1024 if args.extents > 1 else 4)
 
     def position_offset(pos):
         vcn = pos // CLUSTER
@@ -173,7 +174,7 @@ def main():
         boot[0:3] = b"\xEB\x52\x90"
         boot[3:11] = b"NTFS    "
         struct.pack_into("<HB", boot, 0x0B, 512, CLUSTER // 512)
-        struct.pack_into("<QQQ", boot, 0x28, total_clusters * (CLUSTER // 512) - 1, MFT_LCN, 2)
+        struct.pack_into("<QQQ", boot, 0x28, total_clusters * (CLUSTER // 512) - 1, args.mft_lcn, 2)
         struct.pack_into("<bxxxb", boot, 0x40, -10, 1)
         struct.pack_into("<H", boot, 0x1FE, 0xAA55)
         f.seek(0)

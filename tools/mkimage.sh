@@ -9,6 +9,7 @@
 # ntfs-3g-dev). The image is written next to OUT and renamed into place when complete, under a lock,
 # so concurrent callers never see a half-made image. --size defaults to twice the tree's apparent
 # size plus 64 MiB. --sector-size 4096 also gives 4096-byte FILE records (mkntfs's rule).
+# NIMBALO_MKIMAGE_NO_FUSE=1 takes the libntfs-3g path even where FUSE works (to test it).
 set -euo pipefail
 size="" cluster="" sector="" label="Nimbalo"
 while [ $# -gt 2 ]; do
@@ -41,7 +42,7 @@ args=(-F -q -f -L "$label")
 [ -n "$sector" ] && args+=(-s "$sector")
 mkntfs "${args[@]}" "$tmp" >/dev/null 2>&1 || { echo "mkimage: mkntfs failed" >&2; mkntfs "${args[@]}" "$tmp"; exit 1; }
 
-if ntfs-3g "$tmp" "$mnt" 2>/dev/null; then
+if [ -z "${NIMBALO_MKIMAGE_NO_FUSE:-}" ] && ntfs-3g "$tmp" "$mnt" 2>/dev/null; then
   # --sparse=always keeps holes as holes: big sparse files cost no space and no time.
   cp -a --sparse=always "$src"/. "$mnt"/
   sync -f "$mnt"

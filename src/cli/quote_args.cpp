@@ -30,6 +30,10 @@ std::string quote_windows_argument(const std::string& arg) {
 Result<std::string> quote_windows_command_line(const std::string& program, const std::vector<std::string>& args) {
     if (program.find('"') != std::string::npos)
         return fail("a program path cannot contain a double quote: " + program);
+    // The system reads the line up to the first NUL; anything after it would vanish silently.
+    if (program.find('\0') != std::string::npos) return fail("a program path cannot contain a NUL character");
+    for (const auto& a : args)
+        if (a.find('\0') != std::string::npos) return fail("a command-line argument cannot contain a NUL character");
     std::string line = "\"" + program + "\"";
     for (const auto& a : args) {
         line += ' ';

@@ -15,7 +15,7 @@ namespace nimbalo::cli {
 // escapes: a program containing a double quote is refused. An argument is quoted when it is empty
 // or holds white space or a quote; inside quotes, backslashes are doubled only where they precede
 // a quote (an escaped one or the closing one) and each quote becomes \". Plain arguments are
-// copied unchanged.
+// copied unchanged. A NUL anywhere is refused: the system would end the line there.
 Result<std::string> quote_windows_command_line(const std::string& program, const std::vector<std::string>& args);
 
 // One argument, as it would appear after the program name.

@@ -61,15 +61,41 @@ size_t find_ascii_folded(std::string_view haystack, std::string_view needle) {
     if (needle.size() > haystack.size()) return std::string_view::npos;
     const auto* h = reinterpret_cast<const unsigned char*>(haystack.data());
     const auto* nd = reinterpret_cast<const unsigned char*>(needle.data());
+    const size_t n = needle.size();
+    const size_t end = haystack.size() - n + 1;  // candidate starts are [0, end)
+    auto matches_at = [&](size_t i) {
+        for (size_t k = 1; k < n; ++k)
+            if (fold(h[i + k]) != nd[k]) return false;
+        return true;
+    };
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Compare the needle's first and last byte at 16 starts at once; only starts where both
+    // agree are verified. A letter is compared after OR-ing 0x20, which folds exactly its
+    // upper-case form onto it and nothing else.
+    if (n >= 2) {
+        const unsigned char f = nd[0], l = nd[n - 1];
+        const bool f_letter = f >= 'a' && f <= 'z', l_letter = l >= 'a' && l <= 'z';
+        const __m128i vf = _mm_set1_epi8(char(f)), vl = _mm_set1_epi8(char(l));
+        const __m128i of = _mm_set1_epi8(f_letter ? 0x20 : 0), ol = _mm_set1_epi8(l_letter ? 0x20 : 0);
+        for (; i + (n - 1) + 16 <= haystack.size(); i += 16) {
+            const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i)), of);
+            const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + n - 1)), ol);
+            unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, vf), _mm_cmpeq_epi8(b, vl))));
+            while (mask) {
+                const size_t j = i + size_t(__builtin_ctz(mask));
+                if (matches_at(j)) return j;
+                mask &= mask - 1;
+            }
+        }
+    }
+#endif
     const unsigned char lo = nd[0];
     const unsigned char up = (lo >= 'a' && lo <= 'z') ? lo - 32 : lo;
-    const size_t end = haystack.size() - needle.size() + 1;  // candidate starts are [0, end)
-    for (size_t i = 0;; ++i) {
+    for (;; ++i) {
         i = find_either(h, i, end, haystack.size(), lo, up);
         if (i == end) return std::string_view::npos;
-        size_t k = 1;
-        while (k < needle.size() && fold(h[i + k]) == nd[k]) ++k;
-        if (k == needle.size()) return i;
+        if (matches_at(i)) return i;
     }
 }
 

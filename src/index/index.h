@@ -3,7 +3,9 @@
 // Invariants: an entry's range lies inside `names` and starts and ends on character boundaries;
 // its name is the range's last name_len bytes and the byte before the name is a backslash.
 // `names` only grows and never exceeds 4 GiB (offsets are u32). Directory paths are followed in
-// the arena by one extra backslash. `sorted` holds every entry index once, in name order.
+// the arena by one extra backslash. Entries lie in the arena in index order (each path starts
+// after the previous entry's path ends): builds, live updates and loads keep it, and the
+// scans rely on it (entries_in_arena_order checks it, e.g. after loading from disk). `sorted` holds every entry index once, in name order.
 // `dirs` and `by_ref` are flat tables (no heap node per key); an index loaded from disk has
 // both empty.
 // Memory: the arena plus 32 bytes per entry, 4 for `sorted`, about 18 for `by_ref` and about
@@ -64,5 +66,17 @@ struct Index {
         return std::string_view(names).substr(e.path_start + e.path_len - e.name_len, e.name_len);
     }
 };
+
+// True when every entry's path lies inside `names`, after the previous entry's path, with
+// name_len <= path_len: what a loaded index must satisfy before it is searched. O(entries).
+inline bool entries_in_arena_order(const Index& ix) {
+    uint64_t last_end = 0;
+    for (const IndexEntry& e : ix.entries) {
+        const uint64_t end = uint64_t(e.path_start) + e.path_len;
+        if (e.path_start < last_end || end > ix.names.size() || e.name_len > e.path_len) return false;
+        last_end = end;
+    }
+    return true;
+}
 
 }  // namespace nimbalo

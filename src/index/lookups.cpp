@@ -36,24 +36,34 @@ SearchHit hit(const Index& index, uint32_t i) {
     return {index.path_of(e), index.name_of(e), e.size, e.modified, e.is_dir};
 }
 
-std::vector<uint32_t> scan_names(const Index& index, std::string_view needle, uint64_t limit) {
+namespace {
+
+// An ASCII needle is found by searching the arena text directly (contains_ci compares an ASCII
+// needle bytewise with A-Z folded, whatever the name holds); other needles entry by entry.
+std::vector<uint32_t> scan_part(const Index& index, std::string_view needle, uint64_t limit, TextPart part) {
+    if (!needle.empty() && is_ascii(needle)) {
+        std::string folded(needle);
+        for (char& c : folded) c = char(fold(static_cast<unsigned char>(c)));
+        return scan_text(index, folded, part, limit, [](uint32_t) { return true; });
+    }
     const CiNeedle n(needle);
     const std::string_view names = index.names;
     const IndexEntry* entries = index.entries.data();
     return scan(index, limit, [&](uint32_t i) {
         const IndexEntry& e = entries[i];
-        return n.contained_in(names.substr(e.path_start + e.path_len - e.name_len, e.name_len));
+        const uint32_t skip = part == TextPart::Name ? e.path_len - e.name_len : 0;
+        return n.contained_in(names.substr(e.path_start + skip, e.path_len - skip));
     });
 }
 
+}  // namespace
+
+std::vector<uint32_t> scan_names(const Index& index, std::string_view needle, uint64_t limit) {
+    return scan_part(index, needle, limit, TextPart::Name);
+}
+
 std::vector<uint32_t> scan_paths(const Index& index, std::string_view needle, uint64_t limit) {
-    const CiNeedle n(needle);
-    const std::string_view names = index.names;
-    const IndexEntry* entries = index.entries.data();
-    return scan(index, limit, [&](uint32_t i) {
-        const IndexEntry& e = entries[i];
-        return n.contained_in(names.substr(e.path_start, e.path_len));
-    });
+    return scan_part(index, needle, limit, TextPart::Path);
 }
 
 std::vector<SearchHit> prefix_search(const Index& index, std::string_view prefix) {

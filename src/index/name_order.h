@@ -2,9 +2,9 @@
 // folding only ASCII A-Z to a-z (bytes of multi-byte characters compare unchanged); the first
 // differing byte decides, and a name that is a prefix of another comes first. Names that are
 // equal after folding have no defined order among themselves.
-// sort_by_name sorts with libstdc++'s parallel mode (__gnu_parallel::sort, an unstable
-// multiway mergesort) on the OpenMP pool, comparing a cached 8-byte folded prefix first so
-// most comparisons never touch the arena. It blocks the caller until done.
+// sort_by_name sorts cached 8-byte key chunks (an MSD string sort) with libstdc++'s parallel mode
+// (__gnu_parallel::sort, an unstable multiway mergesort) on the OpenMP pool, so most
+// comparisons never touch the arena. It blocks the caller until done.
 // Threads: pure over a read-only index.
 #pragma once
 

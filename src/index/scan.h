@@ -14,14 +14,17 @@
 #include <string_view>
 #include <vector>
 
+#include "index/contains.h"
 #include "index/index.h"
 
 namespace nimbalo {
 
 inline constexpr uint32_t kScanChunk = 262'144;
 
-template <class Accept>
-std::vector<uint32_t> scan_entries(uint32_t count, uint64_t limit, const Accept& accept) {
+// The chunk machinery: fn(first, last, out, limit) appends the accepted indices of
+// [first, last) to out in ascending order, stopping once out holds limit.
+template <class ChunkFn>
+std::vector<uint32_t> scan_chunks(uint32_t count, uint64_t limit, const ChunkFn& fn) {
     if (count == 0 || limit == 0) return {};
     const int64_t chunks = (int64_t(count) + kScanChunk - 1) / kScanChunk;
     std::vector<std::vector<uint32_t>> parts(static_cast<size_t>(chunks));
@@ -36,15 +39,9 @@ std::vector<uint32_t> scan_entries(uint32_t count, uint64_t limit, const Accept&
 #pragma omp parallel for schedule(dynamic, 1) if (chunks > 1)
     for (int64_t c = 0; c < chunks; ++c) {
         if (c >= skip_from.load(std::memory_order_relaxed)) continue;
-        std::vector<uint32_t>& out = parts[size_t(c)];
         const uint32_t first = uint32_t(c) * kScanChunk;
         const uint32_t last = (uint64_t(first) + kScanChunk < count) ? first + kScanChunk : count;
-        for (uint32_t i = first; i < last; ++i) {
-            if (accept(i)) {
-                out.push_back(i);
-                if (out.size() >= limit) break;
-            }
-        }
+        fn(first, last, parts[size_t(c)], limit);
         std::lock_guard lock(frontier_mutex);
         finished[size_t(c)] = true;
         while (frontier < chunks && finished[size_t(frontier)]) {
@@ -63,6 +60,60 @@ std::vector<uint32_t> scan_entries(uint32_t count, uint64_t limit, const Accept&
         }
     }
     return result;
+}
+
+template <class Accept>
+std::vector<uint32_t> scan_entries(uint32_t count, uint64_t limit, const Accept& accept) {
+    return scan_chunks(count, limit, [&](uint32_t first, uint32_t last, std::vector<uint32_t>& out, uint64_t lim) {
+        for (uint32_t i = first; i < last; ++i) {
+            if (accept(i)) {
+                out.push_back(i);
+                if (out.size() >= lim) break;
+            }
+        }
+    });
+}
+
+enum class TextPart : uint8_t { Name, Path };
+
+// Entries whose name (or full path) contains an ASCII needle (given with A-Z folded), with A-Z
+// folded on the text side, and for which also(i) holds. Instead of testing entry by entry, each
+// chunk's stretch of the arena is searched as one text and each occurrence is mapped to the
+// entry whose name or path holds it whole; this runs near memory speed. Relies on the index
+// invariant that entries lie in the arena in index order (see index.h); on an index that broke
+// it, results may be missed but every read stays inside the arena.
+template <class Also>
+std::vector<uint32_t> scan_text(const Index& index, std::string_view folded_needle, TextPart part, uint64_t limit, const Also& also) {
+    const std::string_view names = index.names;
+    const IndexEntry* entries = index.entries.data();
+    const size_t n = folded_needle.size();
+    return scan_chunks(uint32_t(index.entries.size()), limit, [&](uint32_t first, uint32_t last, std::vector<uint32_t>& out, uint64_t lim) {
+        uint32_t i = first;
+        size_t pos = entries[first].path_start;
+        const size_t end = size_t(entries[last - 1].path_start) + entries[last - 1].path_len;
+        while (i < last && pos < end) {
+            const size_t found = find_ascii_folded(names.substr(pos, end - pos), folded_needle);
+            if (found == std::string_view::npos) break;
+            const size_t occ = pos + found;
+            while (i < last && size_t(entries[i].path_start) + entries[i].path_len <= occ) ++i;
+            if (i == last) break;
+            const IndexEntry& e = entries[i];
+            const size_t region_end = size_t(e.path_start) + e.path_len;
+            const size_t region_start = part == TextPart::Path ? e.path_start : region_end - e.name_len;
+            if (occ < region_start) {
+                pos = occ + 1 > region_start ? occ + 1 : region_start;
+            } else if (occ + n <= region_end) {
+                if (also(i)) {
+                    out.push_back(i);
+                    if (out.size() >= lim) break;
+                }
+                pos = region_end;
+                ++i;
+            } else {
+                pos = occ + 1;
+            }
+        }
+    });
 }
 
 template <class Accept>

@@ -32,12 +32,22 @@ constexpr uint64_t kMaxAttributeList = 4u << 20;  // NTFS keeps them far smaller
 
 }  // namespace
 
-std::vector<DataExtent> unnamed_data_extents(std::span<const std::byte> rec) {
+// True when the attribute at j (length bytes) carries exactly this stream name.
+bool has_name(std::span<const std::byte> rec, size_t j, uint32_t length, std::u16string_view name) {
+    const auto h = load<ntfs::AttributeHeaderDisk>(rec, j);
+    if (h.name_length != name.size()) return false;
+    if (size_t(h.name_offset) + 2 * name.size() > length) return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (load<uint16_t>(rec, j + h.name_offset + 2 * i) != uint16_t(name[i])) return false;
+    return true;
+}
+
+std::vector<DataExtent> data_extents(std::span<const std::byte> rec, std::u16string_view name) {
     std::vector<DataExtent> out;
     for_each_attribute(rec, [&](size_t j, uint32_t type, uint32_t length) {
         if (type != ntfs::kAttrData || length < sizeof(ntfs::NonResidentAttributeDisk)) return;
         const auto nr = load<ntfs::NonResidentAttributeDisk>(rec, j);
-        if (nr.head.non_resident == 0 || nr.head.name_length != 0 || nr.runlist_offset > length) return;
+        if (nr.head.non_resident == 0 || !has_name(rec, j, length, name) || nr.runlist_offset > length) return;
         DataExtent x;
         x.lowest_vcn = nr.lowest_vcn;
         x.highest_vcn = nr.highest_vcn;
@@ -72,13 +82,30 @@ AttributeListPlace find_attribute_list(std::span<const std::byte> rec) {
     return place;
 }
 
-std::vector<ListedExtent> listed_data_extents(std::span<const std::byte> list) {
+bool resident_data(std::span<const std::byte> rec, std::u16string_view name, std::vector<std::byte>& value) {
+    bool found = false;
+    for_each_attribute(rec, [&](size_t j, uint32_t type, uint32_t length) {
+        if (found || type != ntfs::kAttrData || length < sizeof(ntfs::ResidentAttributeDisk)) return;
+        const auto r = load<ntfs::ResidentAttributeDisk>(rec, j);
+        if (r.head.non_resident != 0 || !has_name(rec, j, length, name)) return;
+        if (r.value_offset > length || r.value_length > length - r.value_offset) return;
+        const auto v = rec.subspan(j + r.value_offset, r.value_length);
+        value.assign(v.begin(), v.end());
+        found = true;
+    });
+    return found;
+}
+
+std::vector<ListedExtent> listed_data_extents(std::span<const std::byte> list, std::u16string_view name) {
     std::vector<ListedExtent> out;
     size_t at = 0;
     while (at + sizeof(ntfs::AttributeListEntryDisk) <= list.size()) {
         const auto e = load<ntfs::AttributeListEntryDisk>(list, at);
         if (e.length < sizeof(ntfs::AttributeListEntryDisk) || e.length > list.size() - at) break;
-        if (e.type == ntfs::kAttrData && e.name_length == 0) out.push_back({e.lowest_vcn, e.segment & ntfs::kRefMask});
+        bool same = e.name_length == name.size() && size_t(e.name_offset) + 2 * name.size() <= e.length;
+        for (size_t i = 0; same && i < name.size(); ++i)
+            same = load<uint16_t>(list, at + e.name_offset + 2 * i) == uint16_t(name[i]);
+        if (e.type == ntfs::kAttrData && same) out.push_back({e.lowest_vcn, e.segment & ntfs::kRefMask});
         at += e.length;
     }
     return out;
@@ -115,34 +142,48 @@ bool map_position(std::span<const DataRun> runs, uint32_t bpc, uint64_t position
     return false;
 }
 
-namespace {
-
-// Reads length bytes at position of an attribute's contents, cluster run by cluster run.
 bool read_attribute(VolumeReader& v, std::span<const DataRun> runs, uint64_t position, std::span<std::byte> out) {
-    const uint32_t bpc = v.bytes_per_cluster;
+    const uint64_t bpc = v.bytes_per_cluster;
     size_t done = 0;
     while (done < out.size()) {
-        uint64_t offset;
-        if (!map_position(runs, bpc, position + done, offset)) return false;
-        const size_t n = std::min<uint64_t>(out.size() - done, bpc - (position + done) % bpc);
-        auto got = read_some(v, offset, out.subspan(done, n));
-        if (!got || *got != n) return false;
+        // Find the run holding this position; read as much of it as wanted in one go.
+        uint64_t vcn = (position + done) / bpc, run_start = 0;
+        const DataRun* run = nullptr;
+        for (const auto& r : runs) {
+            if (vcn - run_start < r.clusters) {
+                run = &r;
+                break;
+            }
+            run_start += r.clusters;
+        }
+        if (!run) return false;
+        const uint64_t in_run = (position + done) - run_start * bpc;
+        const size_t n = size_t(std::min<uint64_t>(out.size() - done, run->clusters * bpc - in_run));
+        if (n == 0) return false;  // only a wrapped (damaged) run length gets here
+        if (run->lcn < 0) {
+            std::fill_n(out.data() + done, n, std::byte{0});
+        } else {
+            auto got = read_some(v, uint64_t(run->lcn) * bpc + in_run, out.subspan(done, n));
+            if (!got || *got != n) return false;
+        }
         done += n;
     }
     return true;
 }
 
-}  // namespace
+std::vector<std::byte> attribute_list_bytes(VolumeReader& v, std::span<const std::byte> record) {
+    auto place = find_attribute_list(record);
+    if (!place.found) return {};
+    if (place.resident) return place.value;
+    std::vector<std::byte> list(size_t(place.size));
+    if (!read_attribute(v, place.runs, 0, list)) return {};
+    return list;
+}
 
 std::vector<DataRun> collect_mft_runs(VolumeReader& v, std::span<const std::byte> record0,
                                       std::vector<DataRun> record0_runs) {
-    const auto place = find_attribute_list(record0);
-    if (!place.found) return record0_runs;
-    std::vector<std::byte> list = place.value;
-    if (!place.resident) {
-        list.assign(size_t(place.size), std::byte{0});
-        if (!read_attribute(v, place.runs, 0, list)) return record0_runs;
-    }
+    const std::vector<std::byte> list = attribute_list_bytes(v, record0);
+    if (list.empty()) return record0_runs;
     std::vector<DataExtent> extents = unnamed_data_extents(record0);
     if (extents.empty()) return record0_runs;
     // A 7 GB MFT needs one extension record; these bounds only stop a damaged list from turning

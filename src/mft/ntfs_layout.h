@@ -233,6 +233,67 @@ static_assert(offsetof(GptEntryDisk, first_lba) == 0x20);
 static_assert(offsetof(GptEntryDisk, last_lba) == 0x28);
 static_assert(sizeof(GptEntryDisk) == 0x80);
 
+// Change-journal records (USN_RECORD_V2 / _V3) as the control code returns them and as $J holds
+// them. Version 4 (range tracking) records are skipped by length.
+struct UsnRecordV2Disk {
+    uint32_t length;                 // 0x00
+    uint16_t major;                  // 0x04
+    uint16_t minor;                  // 0x06
+    uint64_t file_ref;               // 0x08
+    uint64_t parent_ref;             // 0x10
+    int64_t usn;                     // 0x18
+    uint64_t timestamp;              // 0x20
+    uint32_t reason;                 // 0x28
+    uint32_t source_info;            // 0x2C
+    uint32_t security_id;            // 0x30
+    uint32_t attributes;             // 0x34
+    uint16_t name_length;            // 0x38 bytes
+    uint16_t name_offset;            // 0x3A from the record start
+};
+static_assert(offsetof(UsnRecordV2Disk, usn) == 24);
+static_assert(offsetof(UsnRecordV2Disk, timestamp) == 32);
+static_assert(offsetof(UsnRecordV2Disk, reason) == 40);
+static_assert(offsetof(UsnRecordV2Disk, attributes) == 52);
+static_assert(offsetof(UsnRecordV2Disk, name_length) == 56);
+static_assert(offsetof(UsnRecordV2Disk, name_offset) == 58);
+static_assert(sizeof(UsnRecordV2Disk) == 60);
+
+struct UsnRecordV3Disk {
+    uint32_t length;                 // 0x00
+    uint16_t major;                  // 0x04
+    uint16_t minor;                  // 0x06
+    uint8_t file_ref[16];            // 0x08 128-bit; the low 64 bits first
+    uint8_t parent_ref[16];          // 0x18
+    int64_t usn;                     // 0x28
+    uint64_t timestamp;              // 0x30
+    uint32_t reason;                 // 0x38
+    uint32_t source_info;            // 0x3C
+    uint32_t security_id;            // 0x40
+    uint32_t attributes;             // 0x44
+    uint16_t name_length;            // 0x48
+    uint16_t name_offset;            // 0x4A
+};
+static_assert(offsetof(UsnRecordV3Disk, parent_ref) == 24);
+static_assert(offsetof(UsnRecordV3Disk, usn) == 40);
+static_assert(offsetof(UsnRecordV3Disk, timestamp) == 48);
+static_assert(offsetof(UsnRecordV3Disk, reason) == 56);
+static_assert(offsetof(UsnRecordV3Disk, attributes) == 68);
+static_assert(offsetof(UsnRecordV3Disk, name_length) == 72);
+static_assert(offsetof(UsnRecordV3Disk, name_offset) == 74);
+static_assert(sizeof(UsnRecordV3Disk) == 76);
+
+// The $Max stream of $Extend\$UsnJrnl.
+struct UsnJournalMaxDisk {
+    uint64_t maximum_size;           // 0x00
+    uint64_t allocation_delta;       // 0x08
+    uint64_t journal_id;             // 0x10
+    int64_t lowest_valid_usn;        // 0x18
+};
+static_assert(offsetof(UsnJournalMaxDisk, journal_id) == 0x10);
+static_assert(sizeof(UsnJournalMaxDisk) == 0x20);
+
+inline constexpr uint32_t kUsnPage = 4096;  // $J records never cross a page; the rest is zero padding
+
 #pragma pack(pop)
 
 }  // namespace nimbalo::ntfs

@@ -37,7 +37,10 @@ std::vector<std::string> tokenize(std::string_view text) {
 }
 
 Error size_error(std::string_view value) {
-    return fail("'" + std::string(value) + "' is not a size \xE2\x80\x94 try size:>10mb, size:<1kb or size:1mb..8mb");
+    std::string text = "'";
+    text.append(value);
+    text.append("' is not a size \xE2\x80\x94 try size:>10mb, size:<1kb or size:1mb..8mb");
+    return fail(std::move(text));
 }
 
 Result<SizeFilter> parse_size_filter(std::string_view value) {

@@ -1,11 +1,28 @@
 #include "query/search.h"
 
+#include "index/contains.h"
 #include "index/lookups.h"
 #include "index/scan.h"
 #include "query/evaluate.h"
 #include "query/plan.h"
 
 namespace nimbalo {
+
+namespace {
+
+// The prefilter text when "name holds it" is exactly "the name's bytes contain it with A-Z
+// folded": an ASCII literal under contains_ci, or an ASCII glob piece without i and k (only
+// U+0130 and KELVIN SIGN lower-case to ASCII letters, so full lower-casing could otherwise
+// find i or k where the bytes hold none).
+const std::string* arena_searchable(const Plan& plan) {
+    if (!plan.prefilter) return nullptr;
+    const std::string& t = plan.prefilter->text;
+    if (!is_ascii(t)) return nullptr;
+    if (plan.prefilter->fold == PrefilterFold::FullLower && t.find_first_of("iIkK") != std::string::npos) return nullptr;
+    return &t;
+}
+
+}  // namespace
 
 Result<std::vector<SearchHit>> search(const Index& index, std::string_view text, uint64_t limit, bool path_mode) {
     auto parsed = parse_query(text, path_mode);
@@ -27,12 +44,21 @@ Result<std::vector<SearchHit>> search(const Index& index, std::string_view text,
         const std::string_view names = index.names;
         const IndexEntry* entries = index.entries.data();
         const bool needs_path = pq.needs_path();
-        found = scan(index, limit, [&](uint32_t i) {
+        auto accept = [&](uint32_t i) {
             const IndexEntry& e = entries[i];
             const std::string_view name = names.substr(e.path_start + e.path_len - e.name_len, e.name_len);
             const std::string_view path = needs_path ? names.substr(e.path_start, e.path_len) : std::string_view{};
             return pq.accept(name, path, e.is_dir, e.size);
-        });
+        };
+        // A prefilter that is plain ASCII text selects candidates by searching the arena.
+        if (const std::string* text = arena_searchable(plan)) {
+            std::string folded(*text);
+            for (char& c : folded)
+                if (c >= 'A' && c <= 'Z') c = char(c + 32);
+            found = scan_text(index, folded, TextPart::Name, limit, accept);
+        } else {
+            found = scan(index, limit, accept);
+        }
     }
     std::vector<SearchHit> hits;
     hits.reserve(limit < 1024 ? limit : 1024);

@@ -47,10 +47,21 @@ TEST(QuoteArgs, HandWrittenLines) {
     }
 }
 
-TEST(QuoteArgs, ProgramWithAQuoteIsRefused) {
-    auto line = quote_windows_command_line(R"(C:\a"b.exe)", {});
-    ASSERT_FALSE(line.ok());
-    EXPECT_NE(line.error().find("double quote"), std::string::npos);
+TEST(QuoteArgs, UnrepresentableInputIsRefused) {
+    struct Case {
+        std::string program;
+        std::vector<std::string> args;
+        std::string error_part;
+    } cases[] = {
+        {R"(C:\a"b.exe)", {}, "double quote"},
+        {std::string("C:\\a\0b.exe", 10), {}, "NUL"},
+        {"p.exe", {"ok", std::string("x\0y", 3)}, "NUL"},
+    };
+    for (const auto& c : cases) {
+        auto line = quote_windows_command_line(c.program, c.args);
+        ASSERT_FALSE(line.ok());
+        EXPECT_NE(line.error().find(c.error_part), std::string::npos) << line.error();
+    }
 }
 
 // Every argument of up to five characters over the characters that matter to the rules, alone

@@ -148,6 +148,32 @@ TEST(Scan, RandomPredicatesAgainstSingleThreadedPass) {
     }
 }
 
+// The arena search behind ASCII needles must equal testing each entry's own name or path:
+// occurrences in a parent's part of the path, across two entries or over a directory's
+// trailing backslash do not count.
+TEST(Scan, ArenaSearchEqualsPerEntryTest) {
+    const uint64_t seed = 5150;
+    std::printf("seed %llu\n", (unsigned long long)seed);
+    std::mt19937_64 rng(seed);
+    const std::vector<std::string> words{"ab", "Ba", "a", "b", "abab", "\xC3\xA9", "x"};
+    const std::vector<std::string> needles{"a", "ab", "BA", "bab", "abab", "b\\a", "\\", "a\\ab", "x.txt", "t\\x", "c:\\x",
+                                           "ab.log", "\xC3\xA9", "ba\xC3\xA9"};
+    for (size_t size : {size_t(3000), size_t(kScanChunk + 5000)}) {
+        const Index ix = build_index(random_records(rng, size, words), 'C');
+        for (const std::string& needle : needles) {
+            for (uint64_t limit : {uint64_t(1), uint64_t(7), uint64_t(1000000)}) {
+                std::vector<uint32_t> want_names, want_paths;
+                for (uint32_t i = 0; i < ix.entries.size(); ++i) {
+                    if (want_names.size() < limit && reference_contains(ix.name_of(ix.entries[i]), needle)) want_names.push_back(i);
+                    if (want_paths.size() < limit && reference_contains(ix.path_of(ix.entries[i]), needle)) want_paths.push_back(i);
+                }
+                ASSERT_EQ(scan_names(ix, needle, limit), want_names) << needle << " limit " << limit;
+                ASSERT_EQ(scan_paths(ix, needle, limit), want_paths) << needle << " limit " << limit;
+            }
+        }
+    }
+}
+
 TEST(PrefixSearch, Cases) {
     const Index ix = build_index({file(20, 5, "Alpha"), file(21, 5, "alpha.txt"), file(22, 5, "ALPHABET"), file(23, 5, "alp"),
                                   file(24, 5, "beta"), file(25, 5, "\xC3\xA9t\xC3\xA9"), file(26, 5, "\xC3\x89T\xC3\x89")},

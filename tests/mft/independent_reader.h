@@ -150,7 +150,7 @@ inline std::string test_image(const std::string& name, std::string& error) {
     if (std::filesystem::exists(out)) return out;
     std::string make;
     const std::string tmp = "\"" + out + ".part\"";
-    if (name == "ntfs.raw") make = "tar -xzf '" + shared + "/ms-ntfs-samples/ntfs.tgz' -C '" + dir + "'";
+    if (name == "ntfs.raw") make = "tar --no-same-owner -xzf '" + shared + "/ms-ntfs-samples/ntfs.tgz' -C '" + dir + "'";
     else if (name.rfind("ntfs-", 0) == 0) make = "gzip -dc '" + shared + "/ms-ntfs-samples/" + name + ".gz' > " + tmp;
     else if (name == "charlie.dd") make = "bzip2 -dc '" + shared + "/go-ntfs/charlie.dd.bz2' > " + tmp;
     else if (name == "vsstest.raw") make = "xz -dc '" + shared + "/plaso/vsstest.raw.xz' > " + tmp;

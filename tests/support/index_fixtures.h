@@ -49,6 +49,7 @@ inline void expect_invariants(const Index& ix) {
         EXPECT_EQ(ix.names[e.path_start + e.path_len - e.name_len - 1], '\\') << "entry " << i;
         EXPECT_EQ(ix.name_of(e).find('\\'), std::string_view::npos);
     }
+    EXPECT_TRUE(entries_in_arena_order(ix));
     // sorted: a permutation, in name order (reference: folded std::string comparison).
     ASSERT_EQ(ix.sorted.size(), n);
     std::vector<bool> seen(n, false);

@@ -5,6 +5,7 @@
 //                          reads with slices of aligned ones, read at the end, ask for the NTFS
 //                          volume data (Wine has none: reported, not failed)
 //   wine_probe absent X    opening \\.\X: fails with "cannot open \\.\X:: {system text}"
+//   wine_probe file PATH   the same image opened as a plain file: no alignment, no control codes
 //   wine_probe instance    claims the launcher's single-instance slot, then starts itself again:
 //                          the second process must find it taken (and broadcast the show message)
 // Prints one line per check; exit status 0 when all pass.
@@ -66,6 +67,16 @@ int probe_volume(char letter) {
                         (err.empty() ? "" : ": " + err));
     }
 
+    // Bigger than one system read (16 MiB), unaligned at both ends.
+    if (size >= (32u << 20)) {
+        err.clear();
+        const auto whole = read(dev, 0, 24u << 20, err);
+        const auto part = read(dev, 12345, (20u << 20) + 7, err);
+        check(whole.size() == (24u << 20) && part.size() == (20u << 20) + 7 &&
+                  std::memcmp(part.data(), whole.data() + 12345, part.size()) == 0,
+              "unaligned 20 MiB read matches the aligned one" + (err.empty() ? "" : ": " + err));
+    }
+
     if (size > 0) {
         err.clear();
         const auto tail = read(dev, size - 100, 300, err);
@@ -94,6 +105,24 @@ int probe_absent(char letter) {
     if (opened.ok()) return 1;
     check(opened.error().rfind(prefix, 0) == 0 && opened.error().size() > prefix.size(),
           "error text: " + opened.error());
+    return failures == 0 ? 0 : 1;
+}
+
+int probe_file(const std::string& path) {
+    auto opened = platform::open_raw_path(path);
+    check(opened.ok(), "open " + path + (opened.ok() ? "" : ": " + opened.error()));
+    if (!opened) return 1;
+    platform::RawDevice& dev = **opened;
+    check(dev.size() >= (1u << 20), "size " + std::to_string(dev.size()));
+    check(!dev.has_os_ntfs_support(), "a plain file does not claim control-code support");
+    std::string err;
+    const auto odd = read(dev, 3, 8, err);
+    check(odd.size() == 8 && std::memcmp(odd.data(), "NTFS    ", 8) == 0, "8 bytes at offset 3 read \"NTFS    \"" + (err.empty() ? "" : ": " + err));
+    const auto tail = read(dev, dev.size() - 5, 10, err);
+    check(tail.size() == 5, "read across the end returns the 5 bytes left" + (err.empty() ? "" : ": " + err));
+    auto missing = platform::open_raw_path(path + ".missing");
+    check(!missing.ok() && missing.error().rfind("cannot open " + path + ".missing: ", 0) == 0,
+          "missing file: " + (missing.ok() ? std::string("opened") : missing.error()));
     return failures == 0 ? 0 : 1;
 }
 
@@ -132,8 +161,9 @@ int main(int argc, char** argv) {
         if (args[0] == "volume") return probe_volume(args[1][0]);
         if (args[0] == "absent") return probe_absent(args[1][0]);
     }
+    if (args.size() == 2 && args[0] == "file") return probe_file(args[1]);
     if (args.size() == 1 && args[0] == "instance") return probe_instance();
     if (args.size() == 1 && args[0] == "instance-second") return probe_instance_second();
-    platform::write_stderr("usage: wine_probe volume|absent <DRIVE LETTER> | instance\n");
+    platform::write_stderr("usage: wine_probe volume|absent <DRIVE LETTER> | file <PATH> | instance\n");
     return 2;
 }

@@ -97,11 +97,7 @@ std::string format_message(DWORD id) {
 }  // namespace
 
 std::string system_error_text(int code) {
-    std::string text = format_message(DWORD(HRESULT_FROM_WIN32(DWORD(code))));
-    // Windows knows the HRESULT form of every Win32 code; Wine's message tables hold only the
-    // plain codes, so ask for that too before giving up.
-    if (text.empty()) text = format_message(DWORD(code));
-    return text;
+    return format_message(DWORD(HRESULT_FROM_WIN32(DWORD(code))));
 }
 
 std::string io_error_text(int code) {

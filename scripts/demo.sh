@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The main job on a fresh Debian 12 machine (as root): install what is missing, build, make the demo
+# NTFS volume, map it as drive D and search it.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/native --target nimbalo
+bash tools/make_demo_volume.sh build/volumes/demo.img
+export NIMBALO_VOLUME_D="$root/build/volumes/demo.img"
+nimbalo=build/native/nimbalo
+echo "\$ nimbalo drives" >&2
+"$nimbalo" drives
+echo "\$ nimbalo search \"${1:-résumé}\" D" >&2
+"$nimbalo" search "${1:-résumé}" D
+echo "\$ nimbalo search \"ext:h size:>100kb\" D" >&2
+"$nimbalo" search "ext:h size:>100kb" D

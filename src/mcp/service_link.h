@@ -1,0 +1,41 @@
+// The MCP tools' line to the search service on 127.0.0.1:8123: one GET per connection and a bare
+// reachability probe. An interface so the tools can be tested with a scripted service.
+// A service that is down, slow or answering rubbish yields nothing, never an error: the tools
+// then fall back to their own index. Not thread-safe; the server uses it from one thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace nimbalo::mcp {
+
+inline constexpr uint16_t kServicePort = 8123;
+inline constexpr uint32_t kServiceConnectMs = 200;
+inline constexpr uint32_t kServiceProbeMs = 150;
+// A search answer holds at most 1,000 paths; anything far beyond that is not the service.
+inline constexpr size_t kMaxServiceReplyBytes = size_t(64) << 20;
+
+class ServiceLink {
+public:
+    virtual ~ServiceLink() = default;
+    // The body of the reply to "GET {target}", or nullopt (refused, timed out, too large, no
+    // blank line after the headers, body not UTF-8). timeout_ms bounds each receive and send and
+    // also the whole exchange, so a peer that trickles bytes cannot hold the tool forever.
+    virtual std::optional<std::string> get(std::string_view target, uint32_t timeout_ms) = 0;
+    // True when the port accepts a connection within 150 ms.
+    virtual bool up() = 0;
+};
+
+// The real link over loopback TCP.
+class LoopbackService final : public ServiceLink {
+public:
+    std::optional<std::string> get(std::string_view target, uint32_t timeout_ms) override;
+    bool up() override;
+};
+
+// The body of a raw HTTP reply: everything after the first "\r\n\r\n", when it is valid UTF-8.
+std::optional<std::string> http_body(std::string_view reply);
+
+}  // namespace nimbalo::mcp

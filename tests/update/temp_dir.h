@@ -1,0 +1,42 @@
+// A fresh, empty folder under the system's temporary folder for one test, removed afterwards.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/system.h"
+
+namespace nimbalo::fixtures {
+
+class TempDir {
+public:
+    explicit TempDir(const std::string& name)
+        : path_(std::filesystem::temp_directory_path() / (name + "." + std::to_string(platform::process_id()))) {
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;  // owns the folder on disk
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string str() const { return path_.string(); }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void write_text(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string read_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace nimbalo::fixtures
