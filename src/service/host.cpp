@@ -7,6 +7,7 @@
 
 #include "cli/roles.h"
 #include "common/text.h"
+#include "index/index_volume.h"
 #include "mft/progress.h"
 #include "platform/data_folder.h"
 #include "platform/net.h"
@@ -15,7 +16,6 @@
 #include "service/lifecycle.h"
 #include "service/routes.h"
 #include "service/server.h"
-#include "service/volume_index.h"
 
 namespace nimbalo {
 
