@@ -25,6 +25,10 @@ Status delete_service(const std::string& name);
 // ShellExecuteW(no window, "runas", exe, params, no folder, SW_SHOWNORMAL) > 32. Does not wait.
 bool start_elevated(const std::string& exe, const std::string& params);
 
+// True when this process already runs with full administrator rights (Windows: an elevated token;
+// POSIX: effective user root).
+bool running_elevated();
+
 // Copy a file over an existing one (CopyFileExW); the I/O error text on failure.
 Status copy_file_replacing(const std::string& from, const std::string& to);
 

@@ -7,6 +7,7 @@
 
 #include "cli/roles.h"
 #include "common/text.h"
+#include "index/index_volume.h"
 #include "mft/progress.h"
 #include "platform/data_folder.h"
 #include "platform/net.h"
@@ -15,7 +16,6 @@
 #include "service/lifecycle.h"
 #include "service/routes.h"
 #include "service/server.h"
-#include "service/volume_index.h"
 
 namespace nimbalo {
 
@@ -77,7 +77,11 @@ platform::ServiceExit service_main(platform::ServiceContext& ctx) {
     const uint16_t port = service_port();
     platform::net_startup();
     auto listener = platform::listen_tcp("127.0.0.1", port, 128);
-    if (!listener) return {kExitNoListener, "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + listener.error()};
+    if (!listener) {
+        std::string text = "cannot listen on 127.0.0.1:";
+        text += std::to_string(port) + ": " + listener.error();
+        return {kExitNoListener, text};
+    }
     ctx.report_running();
 
     auto handler = std::make_shared<const RequestHandler>(

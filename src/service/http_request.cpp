@@ -49,7 +49,8 @@ bool iequals(std::string_view a, std::string_view b) {
 }
 
 bool loopback_host(std::string_view host, uint16_t port) {
-    const std::string port_suffix = ":" + std::to_string(port);
+    std::string port_suffix(1, ':');  // built by appending: gcc 12 misreads ":" + std::string&& (-Wrestrict)
+    port_suffix += std::to_string(port);
     if (ends_with(host, port_suffix)) host.remove_suffix(port_suffix.size());
     return host == "127.0.0.1" || iequals(host, "localhost") || host == "[::1]";
 }

@@ -37,7 +37,7 @@ Status install_service(const InstallSystem& sys, const std::string& program_fold
 Status uninstall_service(const InstallSystem& sys) { return sys.delete_service(); }
 
 Status install_command(const InstallSystem& sys, const std::string& program_folder, const std::string& installed_exe) {
-    if (sys.has_admin_rights()) {
+    if (sys.has_admin_rights() || sys.running_elevated()) {
         if (auto st = install_service(sys, program_folder, installed_exe); !st) return st;
         sys.print("Nimbalo installed to " + installed_exe + " and the service is starting.\n");
         return {};

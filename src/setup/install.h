@@ -30,6 +30,7 @@ struct InstallSystem {
     std::function<void()> start_service;       // sc.exe start Nimbalo; its outcome is not checked
     std::function<void()> secure_data_folder;  // the service's data folder for SYSTEM and Administrators
     std::function<bool()> has_admin_rights;
+    std::function<bool()> running_elevated;
     std::function<bool()> elevate;             // start ourselves again with "runas" and "install"
     std::function<void(std::string_view)> print;
 };
@@ -40,7 +41,9 @@ InstallSystem real_install_system();
 Status install_service(const InstallSystem& sys, const std::string& program_folder, const std::string& installed_exe);
 Status uninstall_service(const InstallSystem& sys);
 
-// The `install` command: install when we have the rights, else ask for elevation.
+// The `install` command: install when we have the rights, else ask for elevation. A process that is
+// already elevated installs even when drive C does not open raw (not NTFS, say): asking again would
+// start an endless chain of elevated copies, each failing the same test.
 Status install_command(const InstallSystem& sys, const std::string& program_folder, const std::string& installed_exe);
 
 // Drive C opens raw: the test for administrator rights.

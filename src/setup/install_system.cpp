@@ -2,15 +2,15 @@
 
 #include "platform/console.h"
 #include "platform/data_folder.h"
-#include "platform/raw_device.h"
 #include "platform/service_control.h"
 #include "platform/service_manager.h"
 #include "platform/system.h"
+#include "mft/volume.h"
 #include "setup/install.h"
 
 namespace nimbalo {
 
-bool has_admin_rights() { return platform::open_raw_volume('C').ok(); }
+bool has_admin_rights() { return open_volume('C').ok(); }  // the volume closes as the result goes
 
 InstallSystem real_install_system() {
     InstallSystem s;
@@ -36,6 +36,7 @@ InstallSystem real_install_system() {
     };
     s.secure_data_folder = [] { (void)platform::create_private_folder(platform::service_data_folder(), true); };
     s.has_admin_rights = [] { return has_admin_rights(); };
+    s.running_elevated = [] { return platform::running_elevated(); };
     s.elevate = [] {
         const auto self = platform::executable_path();
         return self && platform::start_elevated(*self, "install");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "setup/install.h"
@@ -18,6 +19,7 @@ struct FakeMachine {
     bool running = false;
     bool create_ok = true;
     bool admin = true;
+    bool elevated = false;
     bool elevate_ok = true;
     std::vector<std::string> log;
     std::string printed;
@@ -51,6 +53,7 @@ struct FakeMachine {
         s.start_service = [this] { log.push_back("sc start"); };
         s.secure_data_folder = [this] { log.push_back("secure"); };
         s.has_admin_rights = [this] { return admin; };
+        s.running_elevated = [this] { return elevated; };
         s.elevate = [this] {
             log.push_back("runas install");
             return elevate_ok;
@@ -137,6 +140,16 @@ TEST(Install, InstalledCopyIsRecognisedWhateverTheLetterCase) {
     m.exists = m.running = true;
     ASSERT_TRUE(install_service(m.system(), "C:\\Programme\\\xC3\xA4rger", "C:\\Programme\\\xC3\xA4rger\\nimbalo.exe").ok());
     EXPECT_EQ(m.log, std::vector<std::string>{"secure"});  // no copy onto itself
+}
+
+TEST(Install, ElevatedCopyNeverAsksForElevationAgain) {
+    // Drive C does not open raw (say it is not NTFS) in the elevated copy: install, do not re-elevate.
+    FakeMachine m;
+    m.admin = false;
+    m.elevated = true;
+    ASSERT_TRUE(install_command(m.system(), kFolder, kInstalled).ok());
+    EXPECT_EQ(std::count(m.log.begin(), m.log.end(), "runas install"), 0);
+    EXPECT_EQ(m.printed, "Nimbalo installed to " + kInstalled + " and the service is starting.\n");
 }
 
 TEST(Install, UninstallOnlyDeletesTheRegistration) {

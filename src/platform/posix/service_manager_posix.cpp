@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "platform/service_manager.h"
@@ -9,6 +11,7 @@ bool service_running(const std::string&) { return false; }
 Status create_service(const std::string&, const std::string&) { return fail("this system has no service manager"); }
 Status delete_service(const std::string&) { return fail("this system has no service manager"); }
 bool start_elevated(const std::string&, const std::string&) { return false; }
+bool running_elevated() { return ::geteuid() == 0; }
 
 Status copy_file_replacing(const std::string& from, const std::string& to) {
     std::error_code ec;

@@ -77,6 +77,16 @@ bool start_elevated(const std::string& exe, const std::string& params) {
     return reinterpret_cast<INT_PTR>(r) > 32;
 }
 
+bool running_elevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD len = 0;
+    const bool ok = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &len);
+    CloseHandle(token);
+    return ok && elevation.TokenIsElevated != 0;
+}
+
 Status copy_file_replacing(const std::string& from, const std::string& to) {
     if (!CopyFileExW(wide(from).c_str(), wide(to).c_str(), nullptr, nullptr, nullptr, 0)) return fail(io_error_text(last_error_code()));
     return {};
