@@ -137,6 +137,9 @@ Result<Index> parse_index_file(std::string_view bytes, char expected_letter) {
         index.entries.push_back(e);
         r.take(kEntryBytes);
     }
+    // The scans walk the arena in entry order; a file whose entries overlap or run backwards was
+    // not written by a build and is rejected like any other damaged file.
+    if (!entries_in_arena_order(index)) return fail("index file: entries are not in arena order");
     return index;
 }
 

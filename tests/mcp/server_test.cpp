@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -25,7 +27,8 @@ struct SessionRun {
 };
 
 SessionRun run(const std::string& input) {
-    const fs::path dir = fs::temp_directory_path() / "nimbalo_server_test";
+    // One folder per process: ctest runs the tests of this file in parallel processes.
+    const fs::path dir = fs::temp_directory_path() / ("nimbalo_server_test." + std::to_string(::getpid()));
     fs::remove_all(dir);
     SessionRun r;
     StringSource src(input, 5);

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -21,7 +23,7 @@ TEST(DataFolder, LocationFollowsProgramData) {
 }
 
 TEST(DataFolder, ResetReplacesALinkWithAPrivateFolder) {
-    const fs::path base = fs::temp_directory_path() / "nimbalo_data_folder";
+    const fs::path base = fs::temp_directory_path() / ("nimbalo_data_folder." + std::to_string(::getpid()));
     fs::remove_all(base);
     fs::create_directories(base / "elsewhere");
     fs::create_directory_symlink(base / "elsewhere", base / "Nimbalo");

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -103,6 +105,8 @@ TEST(IndexFile, RejectsEveryBadFile) {
         {"path starts inside a character", file_of("C", multi, {entry(7, 5, 4, 0, 0, 0)})},
         {"path ends inside a character", file_of("C", multi, {entry(3, 4, 1, 0, 0, 0)})},
         {"name starts inside a character", file_of("C", multi, {entry(3, 9, 5, 0, 0, 0)})},
+        {"entries overlap", file_of("C", names, {ok_entry, ok_entry})},
+        {"entries run backwards", file_of("C", "C:\\C:\\a.txtC:\\b.txt", {entry(11, 8, 5, 0, 0, 0), entry(3, 8, 5, 0, 0, 0)})},
     };
     for (const auto& c : cases) {
         auto r = parse_index_file(c.bytes, 'C');
@@ -134,12 +138,15 @@ TEST(IndexFile, EveryTruncationOfAValidFileIsRejected) {
 }
 
 TEST(IndexFile, SaveReplacesAtomicallyAndLeavesNoTemporaryFile) {
-    const fs::path dir = fs::temp_directory_path() / "nimbalo_index_file_save";
+    const fs::path dir = fs::temp_directory_path() / ("nimbalo_index_file_save." + std::to_string(::getpid()));
     fs::remove_all(dir);
     const std::string path = (dir / "sub" / "index.bin").string();
     ASSERT_TRUE(save_index(one_file_index(), path).ok());
     Index bigger = one_file_index();
-    bigger.entries.push_back(bigger.entries[0]);
+    IndexEntry second = bigger.entries[0];
+    second.path_start = uint32_t(bigger.names.size());
+    bigger.names += "C:\\b.txt";
+    bigger.entries.push_back(second);
     ASSERT_TRUE(save_index(bigger, path).ok());
     auto back = load_index(path, 'C');
     ASSERT_TRUE(back.ok()) << back.error();
