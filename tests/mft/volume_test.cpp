@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "mft/ntfs_builder.h"
+#include "mft/volume_fixtures.h"
 #include "mft/partition.h"
 #include "mft/volume.h"
 #include "platform/memory_device.h"
@@ -10,29 +11,10 @@
 using namespace nimbalo;
 using fixture::Bytes;
 using fixture::put;
+using fixture::mbr_disk;
+using fixture::small_volume;
 
 namespace {
-
-// A small NTFS volume: 4 KiB clusters, 1 KiB records, MFT of 16 records at cluster 4.
-Bytes small_volume() {
-    fixture::VolumeLayout layout;
-    layout.total_clusters = 64;
-    layout.mft_runs = {{4, 4}};
-    std::vector<Bytes> recs = {fixture::mft_record0(layout, 16 * 1024)};
-    return fixture::build_volume(layout, recs);
-}
-
-// A whole disk: MBR with the volume as partition entry `slot` at lba (512-byte sectors).
-Bytes mbr_disk(const Bytes& volume, uint32_t lba, int slot = 0, uint8_t type = 0x07) {
-    Bytes disk(uint64_t(lba) * 512, std::byte{0});
-    disk.insert(disk.end(), volume.begin(), volume.end());
-    const size_t e = 0x1BE + 16 * size_t(slot);
-    put(disk, e + 4, type, 1);
-    put(disk, e + 8, lba, 4);
-    put(disk, e + 12, volume.size() / 512, 4);
-    put(disk, 0x1FE, 0xAA55, 2);
-    return disk;
-}
 
 Bytes gpt_disk(const Bytes& volume, uint64_t lba) {
     Bytes disk(lba * 512, std::byte{0});
@@ -200,28 +182,4 @@ TEST(Volume, SystemWithoutVolumeDataFallsBackToTheBootSector) {
     auto v = open_volume_on(std::make_unique<SystemVolume>(fat, fail("The request is not supported. (0x80070032)")), 'C');
     ASSERT_FALSE(v.ok());
     EXPECT_EQ(v.error(), "FSCTL_GET_NTFS_VOLUME_DATA failed on C: The request is not supported. (0x80070032)");
-}
-
-TEST(Volume, ListsOnlyLettersThatOpenAsNtfs) {
-    const std::string dir = ::testing::TempDir();
-    const std::string ntfs = dir + "/nimbalo-list-ntfs.img", fat = dir + "/nimbalo-list-fat.img";
-    auto write = [](const std::string& path, const Bytes& b) {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(b.data(), 1, b.size(), f);
-        std::fclose(f);
-    };
-    write(ntfs, mbr_disk(small_volume(), 128));
-    Bytes fat_bytes(4096, std::byte{0});
-    std::memcpy(fat_bytes.data() + 0x52, "FAT32   ", 8);
-    write(fat, fat_bytes);
-    for (char c = 'A'; c <= 'Z'; ++c) ::unsetenv(("NIMBALO_VOLUME_" + std::string(1, c)).c_str());
-    ::setenv("NIMBALO_VOLUME_E", fat.c_str(), 1);
-    ::setenv("NIMBALO_VOLUME_K", ntfs.c_str(), 1);
-    ::setenv("NIMBALO_VOLUME_M", (ntfs + "@65536").c_str(), 1);  // the partition, explicitly
-    ::setenv("NIMBALO_VOLUME_P", "/nonexistent/x.img", 1);
-    EXPECT_EQ(list_ntfs_volumes(), (std::vector<char>{'K', 'M'}));
-    for (const char* c : {"E", "K", "M", "P"}) ::unsetenv((std::string("NIMBALO_VOLUME_") + c).c_str());
-    std::remove(ntfs.c_str());
-    std::remove(fat.c_str());
 }
