@@ -1,29 +1,13 @@
 #include "common/text.h"
 
+#include "common/unicode.h"
+
 #include <cstdio>
 #include <cstring>
 
 namespace nimbalo {
 
 namespace {
-
-void append_utf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
 
 constexpr uint32_t kReplacement = 0xFFFD;
 
@@ -83,7 +67,7 @@ std::string utf16_to_utf8(std::u16string_view units) {
         } else if (u >= 0xD800 && u <= 0xDFFF) {
             u = kReplacement;
         }
-        append_utf8(out, u);
+        append_utf8(out, char32_t(u));
     }
     return out;
 }
@@ -133,7 +117,7 @@ std::string sanitize_utf8(std::string_view text) {
         bool valid;
         const size_t n = decode_one(text, i, cp, valid);
         if (valid) out.append(text.substr(i, n));
-        else append_utf8(out, kReplacement);
+        else append_utf8(out, char32_t(kReplacement));
         i += n;
     }
     return out;
