@@ -9,6 +9,7 @@ set(NIMBALO_WINE_TEST_DIRS "cli;platform;deps;common;mft;runlist;index;query;mcp
 set(NIMBALO_WINE_TEST_EXCLUDE
   tests/mft/real_volumes_test.cpp  # runs fsntfsinfo, sh and tools/mkimage.sh (Linux tools, root)
   tests/mft/volume_env_test.cpp    # letters as NIMBALO_VOLUME_X variables: the POSIX port only
+  tests/mft/journal_reference_test.cpp  # runs fsntfsinfo and tar (Linux tools)
 )
 set(NIMBALO_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian: googletest)")
 

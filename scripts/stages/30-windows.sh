@@ -69,12 +69,19 @@ smoke() {
     zcat /work/shared/testdata/ntfs/ms-ntfs-samples/ntfs-2m.raw.gz 2>/dev/null | cp --sparse=always /dev/stdin "$disk.tmp" &&
       mv "$disk.tmp" "$disk" || rm -f "$disk.tmp"
   fi
+  # Drive J: a disk written by Windows whose volume keeps a change journal (188 records).
+  local jdisk=$logs/ntfs.raw
+  if [ ! -f "$jdisk" ]; then
+    tar --no-same-owner -xzf /work/shared/testdata/ntfs/ms-ntfs-samples/ntfs.tgz -C "$logs" ntfs.raw 2>/dev/null || rm -f "$jdisk"
+  fi
   local letters=X
-  if [ -f "$disk" ]; then letters="W X"; else echo "30-windows: no ms-ntfs-samples disk image: W: not checked" >&2; fi
+  if [ -f "$disk" ]; then letters+=" W"; else echo "30-windows: no ms-ntfs-samples disk image: W: not checked" >&2; fi
+  if [ -f "$jdisk" ]; then letters+=" J"; else echo "30-windows: no ms-ntfs-samples journal image: J: not checked" >&2; fi
   local l
   for l in $letters; do
     local image=$img
     [ "$l" = W ] && image=$disk
+    [ "$l" = J ] && image=$jdisk
     mkdir -p "$logs/${l,,}-mount"
     ln -sfn "$logs/${l,,}-mount" "$WINEPREFIX/dosdevices/${l,,}:"
     ln -sfn "$image" "$WINEPREFIX/dosdevices/${l,,}::"
@@ -133,7 +140,7 @@ USAGE
   # Wine answers FSCTL_GET_NTFS_VOLUME_DATA with "not supported": the geometry must come from the
   # boot sector (through the partition table for W:). C: and Z: are host folders, not NTFS.
   local want_drives
-  want_drives=$(for l in $letters; do echo "$l:"; done)$'\n'
+  want_drives=$(for l in $(printf "%s\n" $letters | sort); do echo "$l:"; done)$'\n'
   nb drives; expect "drives lists $letters (not C: or Z:)" 0 "$want_drives" ''
   nb build C
   if [ "$status" = 1 ] && [ ! -s "$out" ] && grep -q '^error: FSCTL_GET_NTFS_VOLUME_DATA failed on C: ' "$err"; then
@@ -191,10 +198,26 @@ USAGE
   same_as_native 2 path Документы X
   same_as_native 3 prefix read X
   same_as_native 1 prefix 漢字 X
-  if [ "$letters" = "W X" ]; then
+  if [[ $letters == *W* ]]; then
     same_as_native 1 build W
     same_as_native 10 search a W
     same_as_native 20 prefix '$' W
+  fi
+  if [[ $letters == *J* ]]; then
+    # The journal read from the volume itself (Wine has no FSCTL_QUERY_USN_JOURNAL).
+    same_as_native 50 recent 50 J
+    same_as_native 107 recent 1000 J
+    # watch indexes, then follows the (quiet) journal until stopped: nothing on stdout, no error.
+    set +e
+    timeout 15 wine "$exe" watch J >"$out" 2>"$err"
+    status=$?
+    set -e
+    if [ "$status" = 124 ] && [ ! -s "$out" ] && grep -qE '^indexed [0-9]+ entries in [0-9.]+s; watching J for changes' "$err" &&
+      ! grep -q error "$err"; then
+      pass "watch J follows the journal until stopped"
+    else
+      flunk "watch J (status $status; stdout: $(head -c 200 "$out" | tr '\n' '|'); stderr: $(head -c 300 "$err" | tr '\n' '|'))"
+    fi
   fi
 
   # Redirected output is UTF-8 byte for byte: the exact bytes, whatever the console code page.
@@ -278,6 +301,7 @@ if [ ! -f "$build/_deps/re2-npm/unpacked.stamp" ] && ! command -v npm >/dev/null
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends npm >/dev/null
 fi
 
+mkdir -p "$(dirname "$build")"
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DNIMBALO_WERROR=ON >"$build.configure.log" 2>&1 ||
   { cat "$build.configure.log" >&2; exit 1; }

@@ -39,9 +39,24 @@ export NIMBALO_EXE="$exe" NIMBALO_TEST_IMAGE="$work/c.img" NIMBALO_TEST_MOUNT="$
 # A Windows-made volume with a change journal, when the volume tests have unpacked it.
 if [ -f build/volumes/ntfs.raw ]; then export NIMBALO_TEST_JOURNAL_IMAGE="$root/build/volumes/ntfs.raw@1048576"; fi
 run=(node tests/mcp_client/sdk_client_test.mjs)
-if unshare -n true 2>/dev/null; then
-  unshare -n sh -c 'ip link set lo up && exec "$@"' sh "${run[@]}"
+in_private_network() {
+  if unshare -n true 2>/dev/null; then
+    unshare -n sh -c 'ip link set lo up && exec "$@"' sh "$@"
+  else
+    echo "55-mcp: no network namespace; using the machine's port 8123" >&2
+    "$@"
+  fi
+}
+in_private_network "${run[@]}"
+
+# The same client against nimbalo.exe under Wine, in the Wine prefix the Windows stage made.
+win=$root/build/win64
+if [ -x "$win/nimbalo.exe" ] && [ -f "$win/wineprefix/.nimbalo-ready" ] && command -v wine >/dev/null; then
+  echo "55-mcp: nimbalo.exe under Wine" >&2
+  status=0
+  WINEPREFIX=$win/wineprefix NIMBALO_LAUNCH=wine NIMBALO_EXE=$win/nimbalo.exe in_private_network "${run[@]}" || status=$?
+  WINEPREFIX=$win/wineprefix wineserver -k >/dev/null 2>&1 || true
+  exit $status
 else
-  echo "55-mcp: no network namespace; using the machine's port 8123" >&2
-  "${run[@]}"
+  echo "55-mcp: no Windows build with a Wine prefix: nimbalo.exe not checked" >&2
 fi

@@ -32,7 +32,9 @@ Result<Journal> open_journal_on(VolumeReader volume) {
     Journal j;
     const std::string letter(1, volume.letter);
     j.volume = std::move(volume);
-    if (!j.volume.device->has_os_ntfs_support()) {
+    // Where the system did not read the volume as NTFS (Linux, or Wine, which opens the device but
+    // answers no NTFS control code), the journal is read off the disk too.
+    if (!j.volume.system_ntfs) {
         auto image = find_image_journal(j.volume);
         if (!image) return fail("FSCTL_QUERY_USN_JOURNAL failed on " + letter + ": " + image.error());
         j.image = std::move(*image);

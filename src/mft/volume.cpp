@@ -51,6 +51,7 @@ Result<VolumeReader> open_volume_on(std::unique_ptr<platform::RawDevice> device,
         v.bytes_per_cluster = os->bytes_per_cluster;
         v.bytes_per_record = os->bytes_per_record;
         v.volume_size = v.device->size();
+        v.system_ntfs = v.device->has_os_ntfs_support();
         return v;
     }
     // No volume data from the system: read the geometry off the disk. On a system that answers the

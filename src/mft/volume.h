@@ -25,6 +25,9 @@ struct VolumeReader {
     uint32_t bytes_per_cluster = 0;
     uint32_t bytes_per_record = 0;
     char letter = 0;
+    // The file system driver answered for this volume (FSCTL_GET_NTFS_VOLUME_DATA): its change
+    // journal control codes can be used. Otherwise everything is read off the disk.
+    bool system_ntfs = false;
 };
 
 // Opens drive letter's device (platform::open_raw_volume) and reads its geometry. Fails with the

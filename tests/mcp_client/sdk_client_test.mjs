@@ -24,7 +24,24 @@ const underWine = process.env.NIMBALO_LAUNCH === "wine";
 const image = process.env.NIMBALO_TEST_IMAGE || "";
 const mount = process.env.NIMBALO_TEST_MOUNT || "";
 const dataHome = fs.mkdtempSync(path.join(os.tmpdir(), "nimbalo-mcp-sdk-"));
-const dataFolder = path.join(dataHome, "Nimbalo");
+// On Windows the data folder is the user's known Local AppData folder, not LOCALAPPDATA: under Wine
+// that is the prefix's own, so start it clean of an earlier run's files.
+const winePrefix = process.env.WINEPREFIX || path.join(os.homedir(), ".wine");
+const dataFolder = underWine
+  ? path.join(winePrefix, "drive_c", "users", os.userInfo().username, "AppData", "Local", "Nimbalo")
+  : path.join(dataHome, "Nimbalo");
+if (underWine) for (const f of ["mcp.log", "mcp-status.json", "settings.json"]) fs.rmSync(path.join(dataFolder, f), { force: true });
+// Under Wine the journal volume is drive J: through the prefix's raw device link "j::" (the whole
+// disk: the volume is found through its partition table).
+const journalImage = (process.env.NIMBALO_TEST_JOURNAL_IMAGE || "").replace(/@\d+$/, "");
+if (underWine && journalImage) {
+  const links = path.join(winePrefix, "dosdevices");
+  fs.mkdirSync(path.join(dataHome, "j-mount"));
+  for (const [link, target] of [["j:", path.join(dataHome, "j-mount")], ["j::", journalImage]]) {
+    fs.rmSync(path.join(links, link), { force: true });
+    fs.symlinkSync(target, path.join(links, link));
+  }
+}
 
 function childEnv(extra = {}) {
   const env = { ...process.env, LOCALAPPDATA: dataHome, ...extra };
@@ -237,7 +254,7 @@ await check("recent_changes on a volume without a journal is a tool error", asyn
   assert.match(r.content[0].text, /^error: /);
 });
 
-if (!underWine && process.env.NIMBALO_TEST_JOURNAL_IMAGE) {
+if (process.env.NIMBALO_TEST_JOURNAL_IMAGE) {
   await check("recent_changes reads a journal (drive j)", async () => {
     const out = toolJson(await client.callTool({ name: "recent_changes", arguments: { drive: "j", count: 3 } }));
     assert.equal(out.count, 3);
@@ -251,6 +268,26 @@ if (!underWine && process.env.NIMBALO_TEST_JOURNAL_IMAGE) {
   });
 } else {
   console.log("skip  recent_changes on a journal (no NIMBALO_TEST_JOURNAL_IMAGE)");
+}
+
+if (underWine && journalImage) {
+  // C: is Wine's own folder there (and the tools' default drive is the last one indexed, so this
+  // comes after the checks that rely on C:); the in-process index is tried on the Windows-made volume J:.
+  await check("search on drive j with the service stopped (source process)", async () => {
+    const out = toolJson(await client.callTool({ name: "search", arguments: { query: "test_dir", drive: "j" } }));
+    assert.equal(out.source, "process", JSON.stringify(out));
+    assert.deepEqual(out.results.map((r) => [r.path, r.is_dir]), [["J:\\test_dir", true], ["J:\\test_dir_2", true]]);
+  });
+
+  await check("list_drives sees drive J", async () => {
+    assert.ok(toolJson(await client.callTool({ name: "list_drives", arguments: {} })).drives.includes("J"));
+  });
+
+  await check("reindex drive j with the service stopped (source process)", async () => {
+    const out = toolJson(await client.callTool({ name: "reindex", arguments: { drive: "j" } }));
+    assert.equal(out.source, "process");
+    assert.match(out.status, /^indexed J: \d+ entries \(\d+ dirs, \d+ files\) in \d+\.\d\ds$/);
+  });
 }
 
 await check("an unknown tool is a tool error", async () => {

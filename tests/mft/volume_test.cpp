@@ -173,6 +173,9 @@ TEST(Volume, SystemWithoutVolumeDataFallsBackToTheBootSector) {
         auto s0 = read_at(*v, 0, 512);
         ASSERT_TRUE(s0.ok()) << c.what;
         EXPECT_EQ(std::memcmp(s0->data() + 3, "NTFS    ", 8), 0) << c.what;
+        // Only a driver that answered can be asked for the change journal; otherwise it is read
+        // off the disk as well.
+        EXPECT_EQ(v->system_ntfs, c.answer.ok() && c.answer->bytes_per_cluster != 0) << c.what;
     }
     // Not NTFS at all: the system's own refusal is the better explanation.
     Bytes fat(4096, std::byte{0});
