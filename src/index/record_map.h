@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/large_buffer.h"
+
 namespace nimbalo {
 
 inline constexpr uint64_t kRecordMask = 0xFFFF'FFFF'FFFFull;
@@ -138,6 +140,8 @@ private:
     void rehash(size_t new_slots) {
         std::vector<Slot> old;
         old.swap(slots_);
+        slots_.reserve(new_slots);
+        platform::advise_huge_pages(slots_.data(), new_slots * sizeof(Slot));
         slots_.assign(new_slots, Slot{});
         for (const Slot& s : old) {
             if (!s.used()) continue;
