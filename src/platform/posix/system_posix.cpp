@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "common/text.h"
+#include "platform/large_buffer.h"
 #include "platform/system.h"
 
 namespace nimbalo::platform {
@@ -77,7 +78,10 @@ Result<std::string> read_file(const std::string& path, uint64_t max_bytes) {
     // One allocation at the final size: growing by doubling would touch every page two or three
     // times, which dominates loading a file of a hundred megabytes.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) <= max_bytes) out.reserve(size_t(st.st_size));
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) <= max_bytes) {
+        out.reserve(size_t(st.st_size));
+        advise_huge_pages(out.data(), out.capacity());
+    }
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
