@@ -69,7 +69,7 @@ void BM_Search(benchmark::State& state) {
         hits = r->size();
     }
     if ((q.expect >= 0 && hits != size_t(q.expect)) || (q.expect < 0 && hits == 0))
-        state.SkipWithError("unexpected number of hits");
+        state.SkipWithError(("unexpected number of hits: " + std::to_string(hits)).c_str());
     state.counters["hits"] = double(hits);
     state.counters["ns_per_entry"] = benchmark::Counter(double(ix.entries.size()), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }

@@ -32,12 +32,18 @@ std::vector<uint32_t> scan_chunks(uint32_t count, uint64_t limit, const ChunkFn&
     std::atomic<int64_t> skip_from{chunks};
     std::mutex frontier_mutex;
     std::vector<bool> finished(static_cast<size_t>(chunks), false);
-    int64_t frontier = 0;
-    uint64_t frontier_hits = 0;
 
-    // One chunk runs on the caller alone: waking the pool costs more than it saves.
-#pragma omp parallel for schedule(dynamic, 1) if (chunks > 1)
-    for (int64_t c = 0; c < chunks; ++c) {
+    // The first chunk runs on the caller alone: a common word fills the limit there, and waking
+    // the pool would cost more than the whole search (from a thread that has not used the pool
+    // before, it means starting the pool's threads).
+    fn(0, count < kScanChunk ? count : kScanChunk, parts[0], limit);
+    finished[0] = true;
+    int64_t frontier = 1;
+    uint64_t frontier_hits = parts[0].size();
+    if (frontier_hits >= limit) skip_from.store(1, std::memory_order_relaxed);
+
+#pragma omp parallel for schedule(dynamic, 1) if (chunks > 2 && frontier_hits < limit)
+    for (int64_t c = 1; c < chunks; ++c) {
         if (c >= skip_from.load(std::memory_order_relaxed)) continue;
         const uint32_t first = uint32_t(c) * kScanChunk;
         const uint32_t last = (uint64_t(first) + kScanChunk < count) ? first + kScanChunk : count;

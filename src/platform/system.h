@@ -75,6 +75,12 @@ struct ProcessResult {
 };
 Result<ProcessResult> run_process(const std::string& program, const std::vector<std::string>& args, bool capture);
 
+// Runs fn(arg) on a new detached thread whose stack is stack_bytes (rounded up as the system
+// needs): for the many short-lived threads of a server, where the default (8 MiB on Linux) makes
+// each thread's start cost more than its work. False when no thread could be made; fn is then
+// not called and arg is still the caller's.
+bool start_detached_thread(void (*fn)(void*), void* arg, size_t stack_bytes);
+
 // Folder of the system's own tools (Windows: GetSystemDirectoryW); empty on POSIX.
 std::string system_directory();
 

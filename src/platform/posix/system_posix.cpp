@@ -1,15 +1,18 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <new>
 
 #include "common/text.h"
 #include "platform/large_buffer.h"
@@ -221,6 +224,31 @@ std::string join_path(std::string_view dir, std::string_view name) {
     if (!out.empty() && out.back() != '/') out += '/';
     out += name;
     return out;
+}
+
+bool start_detached_thread(void (*fn)(void*), void* arg, size_t stack_bytes) {
+    struct Start {
+        void (*fn)(void*);
+        void* arg;
+    };
+    pthread_attr_t attr;
+    if (pthread_attr_init(&attr) != 0) return false;
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE) > 0 ? ::sysconf(_SC_PAGESIZE) : 4096);
+    stack_bytes = std::max<size_t>(stack_bytes, PTHREAD_STACK_MIN);
+    stack_bytes = (stack_bytes + page - 1) / page * page;
+    auto* start = new (std::nothrow) Start{fn, arg};
+    pthread_t thread;
+    const bool ok = start && pthread_attr_setstacksize(&attr, stack_bytes) == 0 &&
+                    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED) == 0 &&
+                    pthread_create(&thread, &attr, [](void* p) -> void* {
+                        const Start s = *static_cast<Start*>(p);
+                        delete static_cast<Start*>(p);
+                        s.fn(s.arg);
+                        return nullptr;
+                    }, start) == 0;
+    pthread_attr_destroy(&attr);
+    if (!ok) delete start;
+    return ok;
 }
 
 }  // namespace nimbalo::platform

@@ -2,6 +2,10 @@
 // whole-file I/O, all through the wide (UTF-16) Win32 calls.
 #include <windows.h>
 
+#include <process.h>
+
+#include <climits>
+#include <new>
 #include <system_error>
 
 #include "common/text.h"
@@ -181,6 +185,34 @@ std::string system_directory() {
     const UINT n = GetSystemDirectoryW(buf, MAX_PATH + 1);
     if (n == 0 || n > MAX_PATH) return {};
     return narrow(std::wstring_view(buf, n));
+}
+
+bool start_detached_thread(void (*fn)(void*), void* arg, size_t stack_bytes) {
+    struct Start {
+        void (*fn)(void*);
+        void* arg;
+    };
+    auto* start = new (std::nothrow) Start{fn, arg};
+    if (!start || stack_bytes > UINT_MAX) {
+        delete start;
+        return false;
+    }
+    // The size reserves address space only; pages are committed as the stack grows.
+    const uintptr_t h = _beginthreadex(
+        nullptr, unsigned(stack_bytes),
+        [](void* p) -> unsigned {
+            const Start s = *static_cast<Start*>(p);
+            delete static_cast<Start*>(p);
+            s.fn(s.arg);
+            return 0;
+        },
+        start, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (h == 0) {
+        delete start;
+        return false;
+    }
+    CloseHandle(reinterpret_cast<HANDLE>(h));
+    return true;
 }
 
 }  // namespace nimbalo::platform
