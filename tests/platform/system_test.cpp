@@ -4,7 +4,11 @@
 // the platform's own process_arguments saw them.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "platform/console.h"
 #include "platform/system.h"
@@ -92,6 +96,28 @@ TEST(Environment, EmptyIsNotUnset) {
     EXPECT_EQ(platform::get_env(name), std::optional<std::string>(long_value));
     ASSERT_TRUE(platform::set_env(name, std::nullopt).ok());
     EXPECT_EQ(platform::get_env(name), std::nullopt);
+}
+
+TEST(DetachedThreads, RunWithTheStackAskedFor) {
+    // Each thread uses most of a 256 KiB stack, as a deep request would; all must run, once.
+    static std::atomic<int> ran{0};
+    static std::atomic<uint32_t> sum{0};
+    ran = 0;
+    sum = 0;
+    constexpr int kThreads = 64;
+    for (int i = 0; i < kThreads; ++i) {
+        const auto body = [](void* arg) {
+            volatile unsigned char deep[192 * 1024];
+            std::memset(const_cast<unsigned char*>(deep), int(reinterpret_cast<uintptr_t>(arg) & 0x7F), sizeof deep);
+            sum += deep[sizeof deep - 1];
+            ++ran;
+        };
+        ASSERT_TRUE(platform::start_detached_thread(body, reinterpret_cast<void*>(uintptr_t(i)), 256 * 1024)) << i;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (ran < kThreads && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(ran, kThreads);
+    EXPECT_EQ(sum, uint32_t(kThreads * (kThreads - 1) / 2));
 }
 
 TEST(ProcessFacts, PathsAndClocks) {
