@@ -117,12 +117,9 @@ Index build_index_with_arena_limit_for_tests(std::vector<MftRecord>&& input, cha
 
     // Exact sizes plus 1/64 of slack, so a live update's first additions do not copy the
     // whole arena and entry array into buffers twice their size.
-    index.names.reserve(size.arena_bytes + size.arena_bytes / 64);
-    index.entries.reserve(size.entry_count + size.entry_count / 64);
+    platform::reserve_huge(index.names, size.arena_bytes + size.arena_bytes / 64);
+    platform::reserve_huge(index.entries, size.entry_count + size.entry_count / 64);
     index.by_ref.reserve(size.entry_count);
-    // Filled once, front to back: huge pages spare a page fault every 4 KiB.
-    platform::advise_huge_pages(index.names.data(), index.names.capacity());
-    platform::advise_huge_pages(index.entries.data(), index.entries.capacity() * sizeof(IndexEntry));
     index.names.push_back(root_letter);
     index.names.append(":\\");
     index.dirs.set(kRootRecord, {0, 3});

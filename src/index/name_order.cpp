@@ -81,8 +81,7 @@ std::vector<uint32_t> sort_by_name(const Index& index) {
     const size_t n = index.entries.size();
     const NameSource src{index.names, index.entries.data()};
     std::vector<NameKey> keys;
-    keys.reserve(n);
-    platform::advise_huge_pages(keys.data(), n * sizeof(NameKey));
+    platform::reserve_huge(keys, n);
     keys.resize(n);
     // Small indexes sort on the caller alone: waking the pool costs more than it saves.
     const bool parallel = n >= kParallelSortMin;
@@ -105,8 +104,7 @@ std::vector<uint32_t> sort_by_name(const Index& index) {
     for (int64_t g = 0; g < int64_t(groups.size()); ++g) refine(keys, groups[size_t(g)].first, groups[size_t(g)].second, 1, src);
 
     std::vector<uint32_t> out;
-    out.reserve(n);
-    platform::advise_huge_pages(out.data(), n * sizeof(uint32_t));
+    platform::reserve_huge(out, n);
     out.resize(n);
 #pragma omp parallel for schedule(static) if (parallel)
     for (int64_t i = 0; i < int64_t(n); ++i) out[size_t(i)] = keys[size_t(i)].entry;

@@ -140,8 +140,7 @@ private:
     void rehash(size_t new_slots) {
         std::vector<Slot> old;
         old.swap(slots_);
-        slots_.reserve(new_slots);
-        platform::advise_huge_pages(slots_.data(), new_slots * sizeof(Slot));
+        platform::reserve_huge(slots_, new_slots);
         slots_.assign(new_slots, Slot{});
         for (const Slot& s : old) {
             if (!s.used()) continue;

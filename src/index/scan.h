@@ -27,22 +27,25 @@ template <class ChunkFn>
 std::vector<uint32_t> scan_chunks(uint32_t count, uint64_t limit, const ChunkFn& fn) {
     if (count == 0 || limit == 0) return {};
     const int64_t chunks = (int64_t(count) + kScanChunk - 1) / kScanChunk;
-    std::vector<std::vector<uint32_t>> parts(static_cast<size_t>(chunks));
-    // Chunks from `skip_from` on cannot contribute: the finished prefix already holds `limit`.
-    std::atomic<int64_t> skip_from{chunks};
-    std::mutex frontier_mutex;
-    std::vector<bool> finished(static_cast<size_t>(chunks), false);
 
     // The first chunk runs on the caller alone: a common word fills the limit there, and waking
     // the pool would cost more than the whole search (from a thread that has not used the pool
     // before, it means starting the pool's threads).
-    fn(0, count < kScanChunk ? count : kScanChunk, parts[0], limit);
+    std::vector<uint32_t> first_part;
+    fn(0, count < kScanChunk ? count : kScanChunk, first_part, limit);
+    if (chunks == 1 || first_part.size() >= limit) return first_part;
+
+    std::vector<std::vector<uint32_t>> parts(static_cast<size_t>(chunks));
+    parts[0] = std::move(first_part);
+    // Chunks from `skip_from` on cannot contribute: the finished prefix already holds `limit`.
+    std::atomic<int64_t> skip_from{chunks};
+    std::mutex frontier_mutex;
+    std::vector<bool> finished(static_cast<size_t>(chunks), false);
     finished[0] = true;
     int64_t frontier = 1;
     uint64_t frontier_hits = parts[0].size();
-    if (frontier_hits >= limit) skip_from.store(1, std::memory_order_relaxed);
 
-#pragma omp parallel for schedule(dynamic, 1) if (chunks > 2 && frontier_hits < limit)
+#pragma omp parallel for schedule(dynamic, 1) if (chunks > 2)
     for (int64_t c = 1; c < chunks; ++c) {
         if (c >= skip_from.load(std::memory_order_relaxed)) continue;
         const uint32_t first = uint32_t(c) * kScanChunk;

@@ -120,8 +120,7 @@ void reader_thread(VolumeReader& v, const std::vector<PieceRead>& plan, uint32_t
 // million-name list is ~60 MiB that would otherwise be faulted in 4 KiB at a time.
 void reserve_records(std::vector<MftRecord>& out, size_t need) {
     if (need <= out.capacity()) return;
-    out.reserve(std::max(need, out.capacity() * 2));
-    platform::advise_huge_pages(out.data(), out.capacity() * sizeof(MftRecord));
+    platform::reserve_huge(out, std::max(need, out.capacity() * 2));
 }
 
 void parse_chunk(MftChunk& c, uint32_t rs, std::vector<MftRecord>& out) {

@@ -114,17 +114,14 @@ Result<Index> parse_index_file(std::string_view bytes, char expected_letter) {
     if (names_len > r.left()) return fail("index file: names length exceeds the file");
     Index index;
     index.letter = expected_letter;
-    // Both arrays are filled once, front to back: huge pages spare a page fault every 4 KiB.
-    index.names.reserve(size_t(names_len));
-    platform::advise_huge_pages(index.names.data(), index.names.capacity());
+    platform::reserve_huge(index.names, size_t(names_len));
     index.names.append(r.take(size_t(names_len)));
     if (!valid_utf8_fast(index.names)) return fail("index file: names are not valid UTF-8");
 
     uint64_t count = 0;
     if (!r.u64(count)) return fail("index file: truncated before the entry count");
     // The bytes present bound what a count can make us reserve.
-    index.entries.reserve(size_t(std::min<uint64_t>(count, r.left() / kEntryBytes)));
-    platform::advise_huge_pages(index.entries.data(), index.entries.capacity() * sizeof(IndexEntry));
+    platform::reserve_huge(index.entries, size_t(std::min<uint64_t>(count, r.left() / kEntryBytes)));
     for (uint64_t i = 0; i < count; ++i) {
         if (r.left() < kEntryBytes) return fail("index file: truncated in entry " + std::to_string(i));
         const uint8_t* p = r.at();

@@ -81,10 +81,7 @@ Result<std::string> read_file(const std::string& path, uint64_t max_bytes) {
     // One allocation at the final size: growing by doubling would touch every page two or three
     // times, which dominates loading a file of a hundred megabytes.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) <= max_bytes) {
-        out.reserve(size_t(st.st_size));
-        advise_huge_pages(out.data(), out.capacity());
-    }
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) <= max_bytes) reserve_huge(out, size_t(st.st_size));
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
