@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "common/text.h"
-#include "mcpinfo/activity_log.h"
+#include "userdata/activity_log.h"
 #include "platform/file_io.h"
 #include "platform/service_control.h"
 #include "platform/system.h"

@@ -7,7 +7,7 @@
 
 #include "mcp/fakes.h"
 #include "mcp/server.h"
-#include "mcpinfo/status.h"
+#include "userdata/status.h"
 
 namespace fs = std::filesystem;
 using namespace nimbalo;

@@ -1,4 +1,4 @@
-#include "runlist/runlist.h"
+#include "mft/runlist.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "service/index_file.h"
+#include "index/index_file.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@
 #include "index/lookups.h"
 #include "platform/large_buffer.h"
 #include "platform/system.h"
-#include "service/index_file_layout.h"
+#include "index/index_file_layout.h"
 
 namespace nimbalo {
 

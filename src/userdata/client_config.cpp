@@ -1,4 +1,4 @@
-#include "mcpinfo/client_config.h"
+#include "userdata/client_config.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "mcpinfo/activity_log.h"
+#include "userdata/activity_log.h"
 
 #include <cstdio>
 #include <filesystem>

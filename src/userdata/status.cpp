@@ -1,4 +1,4 @@
-#include "mcpinfo/status.h"
+#include "userdata/status.h"
 
 #include <filesystem>
 #include <fstream>
@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/text.h"
-#include "mcpinfo/activity_log.h"
+#include "userdata/activity_log.h"
 #include "platform/system.h"
 
 namespace nimbalo {

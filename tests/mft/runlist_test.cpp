@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "runlist/runlist.h"
+#include "mft/runlist.h"
 
 using nimbalo::DataRun;
 using nimbalo::decode_runlist;

@@ -1,14 +1,14 @@
 // `nimbalo mcp`: the switch, then one server session on standard input and output.
 #include <mutex>
 
-#include "cli/roles.h"
+#include "mcp/mcp_command.h"
 #include "mcp/index_backend.h"
 #include "mcp/server.h"
 #include "mcp/service_link.h"
 #include "mcp/tools.h"
-#include "mcpinfo/activity_log.h"
-#include "mcpinfo/settings.h"
-#include "mcpinfo/status.h"
+#include "userdata/activity_log.h"
+#include "userdata/settings.h"
+#include "userdata/status.h"
 #include "platform/console.h"
 #include "platform/stdio.h"
 

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "mcpinfo/client_config.h"
-#include "mcpinfo/settings.h"
+#include "userdata/client_config.h"
+#include "userdata/settings.h"
 
 namespace fs = std::filesystem;
 using namespace nimbalo;

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "mcpinfo/activity_log.h"
+#include "userdata/activity_log.h"
 
 namespace fs = std::filesystem;
 

@@ -1,10 +1,10 @@
-#include "mcpinfo/settings.h"
+#include "userdata/settings.h"
 
 #include <filesystem>
 
 #include <nlohmann/json.hpp>
 
-#include "mcpinfo/activity_log.h"
+#include "userdata/activity_log.h"
 #include "platform/system.h"
 
 namespace nimbalo {

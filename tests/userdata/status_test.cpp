@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "mcpinfo/status.h"
+#include "userdata/status.h"
 #include "platform/system.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "query/text_ws.h"
+#include "query/white_space.h"
 
 #include "common/unicode.h"
 
