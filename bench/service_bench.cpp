@@ -7,7 +7,7 @@
 #include <random>
 
 #include "index/lookups.h"
-#include "service/index_file.h"
+#include "index/index_file.h"
 
 using namespace nimbalo;
 

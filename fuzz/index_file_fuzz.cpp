@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "service/index_file.h"
+#include "index/index_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1 << 20)) return 0;  // bigger images add time, not coverage

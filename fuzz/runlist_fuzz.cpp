@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "runlist/runlist.h"
+#include "mft/runlist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 4096) return 0;  // run lists live inside one FILE record

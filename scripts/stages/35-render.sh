@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The launcher's drawing layer under Wine: gui_tests.exe (pixel rules, and text through real GDI+)
 # and the render harness gui_render.exe, whose PNGs are left in build/win64/render/ as artifacts.
-# Reuses 30-windows's cross build tree (build/win64) and its Wine prefix (build/win64/wineprefix,
-# created here the same way when 30-windows has not made it yet).
+# Reuses 30-windows's cross build tree (build/win64); runs in a Wine prefix of its own
+# (build/win64/render-prefix, kept between runs), since it changes the prefix's font settings.
 #
 # Fonts: Wine has none of the Segoe families. The prefix maps them to Debian's free fonts with
 # Wine's font replacement keys (HKCU\Software\Wine\Fonts\Replacements):
@@ -17,12 +17,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 build=$root/build/win64
 out=$build/render
-failures=0
-pass() { printf '  ok   %s\n' "$1" >&2; }
-flunk() {
-  printf '  FAIL %s\n' "$1" >&2
-  failures=$((failures + 1))
-}
+source scripts/lib/wine.sh
 
 if [ "${1:-}" != --wine ]; then
   start=$SECONDS
@@ -46,19 +41,9 @@ if [ "${1:-}" != --wine ]; then
 fi
 
 # ---------------------------------------------------------------------------------------------
-export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_env "$build/render-prefix"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-wine_version=$(wine --version 2>/dev/null || echo unknown)
-if [ "$(cat "$WINEPREFIX/.nimbalo-ready" 2>/dev/null)" != "$wine_version" ]; then
-  rm -rf "$WINEPREFIX"
-  wineserver -k >/dev/null 2>&1 || true
-  if ! { timeout 600 wineboot -i && timeout 120 wineserver -w; } >"$out/wineboot.log" 2>&1; then
-    cat "$out/wineboot.log" >&2
-    echo "35-render: wineboot failed" >&2
-    exit 1
-  fi
-  echo "$wine_version" >"$WINEPREFIX/.nimbalo-ready"
-fi
+wine_prefix_ready "$out" || exit 1
 
 key='HKCU\Software\Wine\Fonts\Replacements'
 set_font() { wine reg add "$key" /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1; }

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "cli/console_format.h"
-#include "cli/roles.h"
+#include "cli/console_commands.h"
 #include "common/text.h"
 #include "index/build.h"
 #include "index/live_update.h"

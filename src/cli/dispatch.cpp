@@ -1,9 +1,14 @@
 #include "cli/dispatch.h"
 
 #include "cli/args.h"
-#include "cli/roles.h"
+#include "cli/console_commands.h"
 #include "common/text.h"
+#include "gui/launcher_command.h"
+#include "mcp/mcp_command.h"
 #include "platform/console.h"
+#include "service/service_command.h"
+#include "setup/setup_commands.h"
+#include "update/update_command.h"
 
 namespace nimbalo::cli {
 

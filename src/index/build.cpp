@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "index/lookups.h"
-#include "mft/progress.h"
 #include "platform/large_buffer.h"
 
 namespace nimbalo {
@@ -105,7 +104,6 @@ Walk walk_tree(std::vector<MftRecord>& records, ChildGroups& groups, uint64_t ar
 }  // namespace
 
 Index build_index_with_arena_limit_for_tests(std::vector<MftRecord>&& input, char letter, uint64_t arena_limit) {
-    progress::state.store(progress::kBuildingIndex, std::memory_order_relaxed);
     std::vector<MftRecord> records = std::move(input);
     Index index;
     index.letter = letter;
@@ -130,7 +128,6 @@ Index build_index_with_arena_limit_for_tests(std::vector<MftRecord>&& input, cha
     records.shrink_to_fit();
 
     rebuild_sorted(index);
-    progress::state.store(progress::kBuilt, std::memory_order_relaxed);
     return index;
 }
 

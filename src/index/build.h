@@ -4,7 +4,7 @@
 // children of files or of missing directories) are dropped, and so are "." and "..".
 // An entry whose path would push the arena past 4 GiB, or the entry count past RefMap::kMaxEntry,
 // is dropped the same way (with everything below it) instead of wrapping a u32 offset.
-// Sets progress::state to 2 on entry and 3 when done. Never fails.
+// Never fails.
 // Cost: O(records + total path bytes) on the calling thread, plus the parallel name sort.
 // Memory: the arena and entry array are sized by a first (counting) pass, plus 1/64 of room
 // for live additions.

@@ -2,7 +2,7 @@
 // build and lookups, the query engine and the change journal.
 #include "mcp/index_backend.h"
 
-#include "index/index_volume.h"
+#include "indexing/index_volume.h"
 #include "index/lookups.h"
 #include "mft/journal.h"
 #include "mft/usn_batch.h"

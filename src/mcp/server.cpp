@@ -5,7 +5,7 @@
 #include "common/text.h"
 #include "mcp/message.h"
 #include "mcp/tool_list.h"
-#include "mcpinfo/activity_log.h"
+#include "userdata/activity_log.h"
 #include "platform/system.h"
 
 namespace nimbalo::mcp {

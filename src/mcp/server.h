@@ -12,7 +12,7 @@
 
 #include "mcp/frame_reader.h"
 #include "mcp/tools.h"
-#include "mcpinfo/status.h"
+#include "userdata/status.h"
 
 namespace nimbalo::mcp {
 

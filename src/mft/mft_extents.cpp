@@ -7,7 +7,7 @@
 #include "mft/ntfs_layout.h"
 #include "mft/usa_fixup.h"
 #include "mft/volume.h"
-#include "runlist/runlist.h"
+#include "mft/runlist.h"
 
 namespace nimbalo {
 namespace {

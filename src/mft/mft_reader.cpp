@@ -10,7 +10,7 @@
 #include "mft/file_record.h"
 #include "mft/mft_extents.h"
 #include "mft/piece_plan.h"
-#include "mft/progress.h"
+#include "common/build_progress.h"
 #include "mft/usa_fixup.h"
 #include "mft/volume.h"
 #include "platform/large_buffer.h"
@@ -65,13 +65,13 @@ struct MftChunk {
 };
 
 void reader_thread(VolumeReader& v, const std::vector<PieceRead>& plan, uint32_t rs, BufferPool& pool,
-                   ChunkQueue<MftChunk>& queue) {
+                   ChunkQueue<MftChunk>& queue, BuildProgress& progress) {
     std::vector<std::byte> carry;  // the head of a record cut by a run's end (mend: keep records whole)
     uint64_t carry_pos = 0;
     for (const auto& p : plan) {
         if (p.offset < 0 || (!carry.empty() && carry_pos + carry.size() != p.position)) carry.clear();
         if (p.offset < 0) {
-            progress::done.store((p.position + p.length) / rs, std::memory_order_relaxed);
+            progress.done.store((p.position + p.length) / rs, std::memory_order_relaxed);
             continue;
         }
         PieceBuffer buf = pool.take();
@@ -91,7 +91,7 @@ void reader_thread(VolumeReader& v, const std::vector<PieceRead>& plan, uint32_t
             carry.assign(buf.get() + end, buf.get() + total);
             carry_pos = start + end;
         }
-        progress::done.store((p.position + p.length) / rs, std::memory_order_relaxed);
+        progress.done.store((p.position + p.length) / rs, std::memory_order_relaxed);
         if (whole == 0) {
             pool.give(std::move(buf));
             continue;
@@ -145,7 +145,7 @@ void parse_chunk(MftChunk& c, uint32_t rs, std::vector<MftRecord>& out) {
     for (auto& part : parts) std::move(part.begin(), part.end(), std::back_inserter(out));
 }
 
-Result<std::vector<MftRecord>> read_mft_impl(VolumeReader& v, uint64_t piece_bytes) {
+Result<std::vector<MftRecord>> read_mft_impl(VolumeReader& v, uint64_t piece_bytes, BuildProgress& progress) {
     const uint32_t rs = v.bytes_per_record, bpc = v.bytes_per_cluster;
     if (rs == 0 || bpc == 0) return fail("not a valid FILE record");
     auto rec0 = read_at(v, v.mft_start_lcn * bpc, rs);
@@ -157,9 +157,9 @@ Result<std::vector<MftRecord>> read_mft_impl(VolumeReader& v, uint64_t piece_byt
     const auto runs = collect_mft_runs(v, *rec0, std::move(*runs0));
 
     const uint64_t total = std::max<uint64_t>(v.mft_valid_data_length / rs, 1);
-    progress::total.store(total, std::memory_order_relaxed);
-    progress::done.store(0, std::memory_order_relaxed);
-    progress::state.store(progress::kReadingMft, std::memory_order_relaxed);
+    progress.total.store(total, std::memory_order_relaxed);
+    progress.done.store(0, std::memory_order_relaxed);
+    progress.state.store(BuildProgress::kReadingMft, std::memory_order_relaxed);
 
     const auto plan = plan_pieces(runs, bpc, v.mft_valid_data_length, piece_bytes);
     std::vector<MftRecord> out;
@@ -167,7 +167,7 @@ Result<std::vector<MftRecord>> read_mft_impl(VolumeReader& v, uint64_t piece_byt
 
     BufferPool pool(size_t(piece_bytes) + rs);
     ChunkQueue<MftChunk> queue(kQueueDepth);
-    std::thread reader([&] { reader_thread(v, plan, rs, pool, queue); });
+    std::thread reader([&] { reader_thread(v, plan, rs, pool, queue, progress); });
     while (auto chunk = queue.pop()) {
         parse_chunk(*chunk, rs, out);
         pool.give(std::move(chunk->buffer));
@@ -178,10 +178,15 @@ Result<std::vector<MftRecord>> read_mft_impl(VolumeReader& v, uint64_t piece_byt
 
 }  // namespace
 
-Result<std::vector<MftRecord>> read_mft(VolumeReader& v) { return read_mft_impl(v, kMftPieceBytes); }
+Result<std::vector<MftRecord>> read_mft(VolumeReader& v, BuildProgress* progress) {
+    BuildProgress unreported;
+    return read_mft_impl(v, kMftPieceBytes, progress ? *progress : unreported);
+}
 
-Result<std::vector<MftRecord>> read_mft_with_piece_size_for_tests(VolumeReader& v, uint64_t piece_bytes) {
-    return read_mft_impl(v, std::max<uint64_t>(piece_bytes, v.bytes_per_record));
+Result<std::vector<MftRecord>> read_mft_with_piece_size_for_tests(VolumeReader& v, uint64_t piece_bytes,
+                                                                BuildProgress* progress) {
+    BuildProgress unreported;
+    return read_mft_impl(v, std::max<uint64_t>(piece_bytes, v.bytes_per_record), progress ? *progress : unreported);
 }
 
 }  // namespace nimbalo

@@ -9,18 +9,26 @@
 #include <string>
 
 #include "common/result.h"
+#include "platform/unique_handle.h"
 
 namespace nimbalo::platform {
+
+// How a File's OS handle is closed (a descriptor on POSIX, a HANDLE on Windows).
+struct FileHandleTraits {
+    using Value = intptr_t;
+    static constexpr Value none() { return -1; }
+    static bool valid(Value v) { return v != -1; }
+    static void close(Value v);
+};
 
 class File {
 public:
     File() = default;
     explicit File(intptr_t handle) : handle_(handle) {}
-    File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kInvalid; }
-    File& operator=(File&& other) noexcept;
+    File(File&&) noexcept = default;
+    File& operator=(File&&) noexcept = default;
     File(const File&) = delete;  // owns the OS handle: never copied
     File& operator=(const File&) = delete;
-    ~File() { close(); }
 
     static Result<File> open_read(const std::string& path);
     // Create or truncate for writing.
@@ -29,14 +37,12 @@ public:
     // Bytes read (0 at the end of the file); short reads and interruptions are retried here.
     Result<size_t> read(std::span<char> buf);
     Status write_all(std::span<const char> bytes);
-    void close();
-    bool valid() const { return handle_ != kInvalid; }
-    intptr_t handle() const { return handle_; }
-
-    static constexpr intptr_t kInvalid = -1;
+    void close() { handle_.reset(); }
+    bool valid() const { return handle_.valid(); }
+    intptr_t handle() const { return handle_.get(); }
 
 private:
-    intptr_t handle_ = kInvalid;
+    UniqueHandle<FileHandleTraits> handle_;
 };
 
 bool path_exists(const std::string& path);

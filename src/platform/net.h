@@ -9,21 +9,29 @@
 #include <string_view>
 
 #include "common/result.h"
+#include "platform/unique_handle.h"
 
 namespace nimbalo::platform {
+
+// How a Socket's OS handle is closed (a descriptor on POSIX, a SOCKET on Windows).
+struct SocketHandleTraits {
+    using Value = intptr_t;
+    static constexpr Value none() { return -1; }
+    static bool valid(Value v) { return v != -1; }
+    static void close(Value v);
+};
 
 class Socket {
 public:
     Socket() = default;
     explicit Socket(intptr_t handle) : handle_(handle) {}
-    Socket(Socket&& other) noexcept : handle_(other.handle_) { other.handle_ = kInvalid; }
-    Socket& operator=(Socket&& other) noexcept;
+    Socket(Socket&&) noexcept = default;
+    Socket& operator=(Socket&&) noexcept = default;
     Socket(const Socket&) = delete;  // owns the OS socket: never copied
     Socket& operator=(const Socket&) = delete;
-    ~Socket() { close(); }
 
-    bool valid() const { return handle_ != kInvalid; }
-    intptr_t handle() const { return handle_; }
+    bool valid() const { return handle_.valid(); }
+    intptr_t handle() const { return handle_.get(); }
 
     Status set_blocking(bool blocking);
     // Receive and send time-outs in milliseconds (0 = none).
@@ -33,12 +41,10 @@ public:
     // Send every byte, retrying partial sends.
     Status send_all(std::string_view bytes);
     void shutdown_send();
-    void close();
-
-    static constexpr intptr_t kInvalid = -1;
+    void close() { handle_.reset(); }
 
 private:
-    intptr_t handle_ = kInvalid;
+    UniqueHandle<SocketHandleTraits> handle_;
 };
 
 // Start the socket library once per process (WSAStartup on Windows; nothing elsewhere).

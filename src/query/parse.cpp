@@ -6,7 +6,7 @@
 #include "common/unicode.h"
 #include "query/query.h"
 #include "query/regex.h"
-#include "query/text_ws.h"
+#include "query/white_space.h"
 
 namespace nimbalo {
 

@@ -5,10 +5,10 @@
 #include <mutex>
 #include <thread>
 
-#include "cli/roles.h"
+#include "service/service_command.h"
 #include "common/text.h"
-#include "index/index_volume.h"
-#include "mft/progress.h"
+#include "indexing/index_volume.h"
+#include "indexing/progress.h"
 #include "platform/data_folder.h"
 #include "platform/net.h"
 #include "platform/system.h"
@@ -52,7 +52,7 @@ private:
         for (;;) {
             ctx.report_starting(checkpoint, 30000);
             if (cv_.wait_for(lock, std::chrono::milliseconds(500), [this] { return done_; })) return;
-            const uint64_t now = uint64_t(progress::state.load()) << 56 ^ progress::done.load();
+            const uint64_t now = uint64_t(build_progress.state.load()) << 56 ^ build_progress.done.load();
             if (now != last) {
                 last = now;
                 ++checkpoint;

@@ -6,7 +6,7 @@
 
 #include "platform/data_folder.h"
 #include "platform/system.h"
-#include "service/index_file.h"
+#include "index/index_file.h"
 
 namespace nimbalo {
 

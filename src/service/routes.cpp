@@ -1,6 +1,6 @@
 #include "service/routes.h"
 
-#include "mft/progress.h"
+#include "indexing/progress.h"
 #include "service/http_request.h"
 #include "service/http_response.h"
 
@@ -19,9 +19,9 @@ std::string Routes::answer(std::string_view received) const {
             return http::response(http::status_body(index ? index->entries.size() : 0));
         }
         case http::Route::Progress:
-            return http::response(http::progress_body(progress::state.load(std::memory_order_relaxed),
-                                                      progress::done.load(std::memory_order_relaxed),
-                                                      progress::total.load(std::memory_order_relaxed)));
+            return http::response(http::progress_body(build_progress.state.load(std::memory_order_relaxed),
+                                                      build_progress.done.load(std::memory_order_relaxed),
+                                                      build_progress.total.load(std::memory_order_relaxed)));
         case http::Route::Reindex:
             service.reindex();
             return http::response(http::kReindexBody);

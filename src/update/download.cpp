@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "common/text.h"
-#include "mcpinfo/activity_log.h"
+#include "userdata/activity_log.h"
 #include "platform/file_io.h"
 #include "platform/system.h"
 #include "update/file_digest.h"

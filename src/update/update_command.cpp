@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/roles.h"
+#include "update/update_command.h"
 #include "common/text.h"
-#include "mcpinfo/activity_log.h"
+#include "userdata/activity_log.h"
 #include "platform/console.h"
 #include "platform/file_io.h"
 #include "platform/shell_open.h"

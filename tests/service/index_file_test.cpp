@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "service/index_file.h"
+#include "index/index_file.h"
 
 using namespace nimbalo;
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "service/index_file.h"
+#include "index/index_file.h"
 #include "service/lifecycle.h"
 
 using namespace nimbalo;

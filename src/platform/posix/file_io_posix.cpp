@@ -17,19 +17,7 @@ Error errno_error() { return fail(io_error_text(errno)); }
 
 }  // namespace
 
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = kInvalid;
-    }
-    return *this;
-}
-
-void File::close() {
-    if (handle_ != kInvalid) ::close(int(handle_));
-    handle_ = kInvalid;
-}
+void FileHandleTraits::close(intptr_t v) { ::close(int(v)); }
 
 Result<File> File::open_read(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -46,7 +34,7 @@ Result<File> File::create(const std::string& path) {
 Result<size_t> File::read(std::span<char> buf) {
     size_t got = 0;
     while (got < buf.size()) {
-        const ssize_t n = ::read(int(handle_), buf.data() + got, buf.size() - got);
+        const ssize_t n = ::read(int(handle()), buf.data() + got, buf.size() - got);
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno_error();
@@ -60,7 +48,7 @@ Result<size_t> File::read(std::span<char> buf) {
 Status File::write_all(std::span<const char> bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(int(handle_), bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(int(handle()), bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno_error();

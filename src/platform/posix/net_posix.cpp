@@ -31,21 +31,7 @@ Result<sockaddr_in> make_addr(const char* ipv4, uint16_t port) {
 }
 }  // namespace
 
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = kInvalid;
-    }
-    return *this;
-}
-
-void Socket::close() {
-    if (handle_ != kInvalid) {
-        ::close(static_cast<int>(handle_));
-        handle_ = kInvalid;
-    }
-}
+void SocketHandleTraits::close(intptr_t v) { ::close(static_cast<int>(v)); }
 
 Status Socket::set_blocking(bool blocking) { return set_nonblocking(fd_of(*this), !blocking); }
 

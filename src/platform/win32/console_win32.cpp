@@ -2,7 +2,7 @@
 // and the launcher's single-instance mutex.
 #include <windows.h>
 
-#include "cli/args.h"
+#include "common/command_line.h"
 #include "platform/console.h"
 #include "platform/win32/win32_util.h"
 
@@ -14,7 +14,7 @@ std::vector<std::string> process_arguments(int, char**) {
     // argv of a mingw program went through the ANSI code page; the UTF-16 line is the truth.
     const wchar_t* line = GetCommandLineW();
     const std::u16string_view view(reinterpret_cast<const char16_t*>(line), line ? wcslen(line) : 0);
-    const std::vector<std::u16string> parts = cli::split_windows_command_line(view);
+    const std::vector<std::u16string> parts = split_windows_command_line(view);
     std::vector<std::string> args;
     for (size_t i = 1; i < parts.size(); ++i)
         args.push_back(narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(parts[i].data()), parts[i].size())));

@@ -32,19 +32,7 @@ DWORD make_folder(const std::wstring& path) {
 
 }  // namespace
 
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = kInvalid;
-    }
-    return *this;
-}
-
-void File::close() {
-    if (handle_ != kInvalid) CloseHandle(native(handle_));
-    handle_ = kInvalid;
-}
+void FileHandleTraits::close(intptr_t v) { CloseHandle(native(v)); }
 
 Result<File> File::open_read(const std::string& path) {
     const HANDLE h = CreateFileW(win32::widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -65,7 +53,7 @@ Result<size_t> File::read(std::span<char> buf) {
     while (got < buf.size()) {
         DWORD n = 0;
         const DWORD want = DWORD(std::min<size_t>(buf.size() - got, 1u << 30));
-        if (!ReadFile(native(handle_), buf.data() + got, want, &n, nullptr)) return last_io_error();
+        if (!ReadFile(native(handle()), buf.data() + got, want, &n, nullptr)) return last_io_error();
         if (n == 0) break;
         got += n;
     }
@@ -76,7 +64,7 @@ Status File::write_all(std::span<const char> bytes) {
     while (!bytes.empty()) {
         DWORD n = 0;
         const DWORD want = DWORD(std::min<size_t>(bytes.size(), 1u << 30));
-        if (!WriteFile(native(handle_), bytes.data(), want, &n, nullptr)) return last_io_error();
+        if (!WriteFile(native(handle()), bytes.data(), want, &n, nullptr)) return last_io_error();
         bytes = bytes.subspan(n);
     }
     return {};

@@ -13,34 +13,14 @@ namespace nimbalo::platform {
 
 namespace {
 
-// Sole owner of one WinHTTP handle.
-class InternetHandle {
-public:
-    InternetHandle() = default;
-    explicit InternetHandle(HINTERNET h) : h_(h) {}
-    InternetHandle(InternetHandle&& o) noexcept : h_(o.h_) { o.h_ = nullptr; }
-    InternetHandle& operator=(InternetHandle&& o) noexcept {
-        if (this != &o) {
-            reset();
-            h_ = o.h_;
-            o.h_ = nullptr;
-        }
-        return *this;
-    }
-    InternetHandle(const InternetHandle&) = delete;  // closed exactly once
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    ~InternetHandle() { reset(); }
-
-    void reset() {
-        if (h_) WinHttpCloseHandle(h_);
-        h_ = nullptr;
-    }
-    HINTERNET get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-
-private:
-    HINTERNET h_ = nullptr;
+// One WinHTTP handle.
+struct InternetHandleTraits {
+    using Value = HINTERNET;
+    static Value none() { return nullptr; }
+    static bool valid(Value h) { return h != nullptr; }
+    static void close(Value h) { WinHttpCloseHandle(h); }
 };
+using InternetHandle = UniqueHandle<InternetHandleTraits>;
 
 class WinHttpResponse final : public HttpsResponse {
 public:

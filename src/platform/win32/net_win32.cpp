@@ -37,21 +37,7 @@ Socket new_tcp_socket() {
 
 }  // namespace
 
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = kInvalid;
-    }
-    return *this;
-}
-
-void Socket::close() {
-    if (handle_ != kInvalid) {
-        ::closesocket(sock_of(*this));
-        handle_ = kInvalid;
-    }
-}
+void SocketHandleTraits::close(intptr_t v) { ::closesocket(static_cast<SOCKET>(v)); }
 
 Status Socket::set_blocking(bool blocking) { return set_nonblocking(sock_of(*this), !blocking); }
 

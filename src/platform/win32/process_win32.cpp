@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "cli/quote_args.h"
+#include "common/command_line.h"
 #include "platform/system.h"
 #include "platform/win32/win32_util.h"
 
@@ -54,7 +54,7 @@ OwnedHandle inheritable_copy(HANDLE h) {
 }  // namespace
 
 Result<ProcessResult> run_process(const std::string& program, const std::vector<std::string>& args, bool capture) {
-    auto line = cli::quote_windows_command_line(program, args);
+    auto line = quote_windows_command_line(program, args);
     if (!line) return std::move(line).take_error();
     std::wstring wline = widen(*line);  // CreateProcessW may write into the buffer
 

@@ -8,40 +8,21 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_handle.h"
+
 namespace nimbalo::platform::win32 {
 
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view utf16);
 
-// Sole owner of a kernel handle; closes it exactly once. Null and INVALID_HANDLE_VALUE both mean
-// "none", since Win32 calls disagree on which one they return on failure.
-class OwnedHandle {
-public:
-    OwnedHandle() = default;
-    explicit OwnedHandle(HANDLE h) : h_(h) {}
-    OwnedHandle(OwnedHandle&& o) noexcept : h_(o.release()) {}
-    OwnedHandle& operator=(OwnedHandle&& o) noexcept {
-        if (this != &o) reset(o.release());
-        return *this;
-    }
-    OwnedHandle(const OwnedHandle&) = delete;  // two owners would close it twice
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    ~OwnedHandle() { reset(); }
-
-    HANDLE get() const { return h_; }
-    bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-    HANDLE release() {
-        HANDLE h = h_;
-        h_ = nullptr;
-        return h;
-    }
-    void reset(HANDLE h = nullptr) {
-        if (valid()) CloseHandle(h_);
-        h_ = h;
-    }
-
-private:
-    HANDLE h_ = nullptr;
+// A kernel handle. Null and INVALID_HANDLE_VALUE both mean "none", since Win32 calls disagree on
+// which one they return on failure.
+struct KernelHandleTraits {
+    using Value = HANDLE;
+    static Value none() { return nullptr; }
+    static bool valid(Value h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void close(Value h) { CloseHandle(h); }
 };
+using OwnedHandle = UniqueHandle<KernelHandleTraits>;
 
 }  // namespace nimbalo::platform::win32
