@@ -1,6 +1,7 @@
 // The launcher's geometry, tray menu and show/hide/tick decisions, with an injected clock.
 #include <gtest/gtest.h>
 
+#include "gui/launcher/ensure_service.h"
 #include "gui/launcher/geometry.h"
 #include "gui/launcher/launcher_state.h"
 #include "gui/launcher/tray_menu.h"
@@ -160,4 +161,38 @@ TEST(LauncherState, HiddenPanelOnlyDrainsAndCleansUp) {
     const auto t = s.tick(100'000);
     EXPECT_TRUE(t.remove_leftover);
     EXPECT_FALSE(t.repaint || t.refresh_status || t.check_update || t.retry_foreground || t.advance_hide);
+}
+
+TEST(EnsureService, WhenToInstall) {
+    struct Case {
+        const char* what;
+        bool installed_copy, answers, scm_running, admin;
+        EnsureService want;
+    } cases[] = {
+        {"installed, answering", true, true, true, false, EnsureService::Nothing},
+        // Issue 13, mend 2: the service is building its first index and not yet listening.
+        {"installed, start pending", true, false, true, false, EnsureService::Nothing},
+        {"portable copy, service running", false, true, true, false, EnsureService::Nothing},
+        {"no service, administrator", true, false, false, true, EnsureService::Installed},
+        {"no service, user", false, false, false, false, EnsureService::ElevationStarted},
+    };
+    for (const auto& c : cases) {
+        int installs = 0, elevations = 0;
+        EnsureServiceSystem sys;
+        sys.is_installed_copy = [&] { return c.installed_copy; };
+        sys.service_answers = [&] { return c.answers; };
+        sys.service_running_or_starting = [&] { return c.scm_running; };
+        sys.has_admin_rights = [&] { return c.admin; };
+        sys.install_in_process = [&]() -> nimbalo::Status {
+            ++installs;
+            return {};
+        };
+        sys.start_elevated_install = [&] {
+            ++elevations;
+            return true;
+        };
+        EXPECT_EQ(ensure_service(sys), c.want) << c.what;
+        EXPECT_EQ(installs, c.want == EnsureService::Installed ? 1 : 0) << c.what;
+        EXPECT_EQ(elevations, c.want == EnsureService::ElevationStarted ? 1 : 0) << c.what;
+    }
 }
