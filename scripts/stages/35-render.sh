@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The launcher's drawing layer under Wine: gui_tests.exe (pixel rules, and text through real GDI+)
+# The launcher's drawing layer under Wine: its suites in test_gui.exe (pixel rules, and text through
+# real GDI+)
 # and the render harness gui_render.exe, whose PNGs are left in build/win64/render/ as artifacts.
 # Reuses 30-windows's cross build tree (build/win64); runs in a Wine prefix of its own
 # (build/win64/render-prefix, kept between runs), since it changes the prefix's font settings.
@@ -21,19 +22,24 @@ source scripts/lib/wine.sh
 
 if [ "${1:-}" != --wine ]; then
   start=$SECONDS
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    mkdir -p "$build"
-    cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
-      -DCMAKE_BUILD_TYPE=Release -DNIMBALO_WERROR=ON >"$build.render-configure.log" 2>&1 ||
-      { cat "$build.render-configure.log" >&2; exit 1; }
-  fi
+  # 30-windows's build folder and settings; make sure tests/gui is among its Windows test folders.
+  wine_tests=$(sed -n 's/^NIMBALO_WINE_TEST_DIRS:STRING=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+  extra=()
+  case ";$wine_tests;" in
+    *";gui;"* | ";;") ;;
+    *) extra=("-DNIMBALO_WINE_TEST_DIRS=$wine_tests;gui") ;;
+  esac
+  mkdir -p "$build"
+  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
+    -DCMAKE_BUILD_TYPE=Release -DNIMBALO_WERROR=ON "${extra[@]}" >"$build.render-configure.log" 2>&1 ||
+    { cat "$build.render-configure.log" >&2; exit 1; }
   mkdir -p "$out"
-  if ! cmake --build "$build" -j2 --target gui_tests gui_render >"$out/build.log" 2>&1; then
+  if ! cmake --build "$build" -j2 --target test_gui gui_render >"$out/build.log" 2>&1; then
     grep -E "error|FAILED" -A5 "$out/build.log" | head -60 >&2
     echo "35-render: build failed; full log in $out/build.log" >&2
     exit 1
   fi
-  echo "35-render: built gui_tests gui_render in $((SECONDS - start)) s" >&2
+  echo "35-render: built test_gui gui_render in $((SECONDS - start)) s" >&2
   if [ -n "${DISPLAY:-}" ]; then
     exec bash "$0" --wine
   fi
@@ -53,7 +59,10 @@ set_font "Consolas" "Liberation Mono"
 set_font "Segoe MDL2 Assets" "DejaVu Sans"
 wineserver -w
 
-tests=$build/src/gui/gui_tests.exe
+tests=$build/test_gui.exe
+# The drawing layer's suites (the folder's launcher and worker tests are 30-windows's).
+pixels='--gtest_filter=Shapes.*:Blend.*:Glass.*:ShowAnimation.*:HideAnimation.*:Backends/Text.*:TextEngine.*:PresentSurface.*'
+
 run_tests() {  # name, log, environment and arguments...
   local name=$1 log=$2
   shift 2
@@ -64,8 +73,8 @@ run_tests() {  # name, log, environment and arguments...
     tail -n 40 "$log" | sed 's/^/       /' >&2
   fi
 }
-run_tests "gui_tests.exe, icon families falling back" "$out/gui_tests.log" \
-  NIMBALO_TEST_ICON_FONTS=fallback NIMBALO_TEST_TEXT_FONTS=1 timeout 600 wine "$tests" --gtest_brief=1
+run_tests "test_gui.exe drawing layer, icon families falling back" "$out/test_gui.log" \
+  NIMBALO_TEST_ICON_FONTS=fallback NIMBALO_TEST_TEXT_FONTS=1 timeout 600 wine "$tests" --gtest_brief=1 "$pixels"
 
 rm -f "$out"/*.png
 if timeout 600 wine "$build/src/gui/gui_render.exe" "Z:${out//\//\\}" >"$out/gui_render.log" 2>&1; then
@@ -82,8 +91,8 @@ fi
 
 wine reg delete "$key" /v "Segoe MDL2 Assets" /f >/dev/null 2>&1
 wineserver -w
-run_tests "gui_tests.exe text, icon families missing" "$out/gui_tests-missing.log" \
-  NIMBALO_TEST_ICON_FONTS=missing NIMBALO_TEST_TEXT_FONTS=1 timeout 600 wine "$tests" --gtest_brief=1 '--gtest_filter=*Text*'
+run_tests "test_gui.exe text, icon families missing" "$out/test_gui-missing.log" \
+  NIMBALO_TEST_ICON_FONTS=missing NIMBALO_TEST_TEXT_FONTS=1 timeout 600 wine "$tests" --gtest_brief=1 '--gtest_filter=Backends/Text.*:TextEngine.*'
 if timeout 600 wine "$build/src/gui/gui_render.exe" "Z:${out//\//\\}" --only text-missing-icons >"$out/gui_render-missing.log" 2>&1; then
   pass "gui_render.exe, icon families missing"
 else

@@ -42,6 +42,10 @@ std::vector<BackendKind> backends() {
 class Text : public ::testing::TestWithParam<BackendKind> {
 protected:
     void SetUp() override {
+        // Real GDI+ needs the Segoe families mapped to free fonts: the prefix of stage 35 does that
+        // and says so; elsewhere (30-windows's prefix) these cases skip.
+        if (std::string(GetParam().name) == "gdiplus" && !std::getenv("NIMBALO_TEST_TEXT_FONTS"))
+            GTEST_SKIP() << "no NIMBALO_TEST_TEXT_FONTS: this Wine prefix has no font replacements";
         auto backend = GetParam().make(kW, kH, 1.0f);
         ASSERT_NE(backend, nullptr) << "backend " << GetParam().name;
         engine = std::make_unique<TextEngine>(std::move(backend));
@@ -170,7 +174,7 @@ TEST_P(Text, MissingFamilyDrawsNothingAndLeavesOtherTextUnchanged) {
     if (std::string(GetParam().name) == "gdiplus" && icons && std::string(icons) == "missing") {
         for (int s : {7, 8, 9}) EXPECT_FALSE(engine->has_style(s)) << "style " << s << " stays empty";
     }
-    if (std::getenv("NIMBALO_TEST_TEXT_FONTS") || std::string(GetParam().name) == "fake") {
+    {
         for (int s : {0, 1, 2, 3, 4, 5, 6, 10}) EXPECT_TRUE(engine->has_style(s)) << "style " << s;
     }
     int missing = -1;
