@@ -1,4 +1,4 @@
-// The launcher's pixel hot paths (Parts 7.2, 7.3): the glass background once per show, one show
+// The launcher's pixel hot paths: the glass background once per show, one show
 // animation frame per tick, and the rounded rectangles of a result list per repaint; at 100 % and
 // 150 %. Each case checks its output so a fast wrong answer cannot win. Seeded, deterministic.
 //

@@ -1,4 +1,4 @@
-// Show and hide animations of Part 7.3: the 75 ms frame, the end states, the shrink and the mark.
+// Show and hide animations: the 75 ms frame, the end states, the shrink and the mark.
 // Faults caught: easing applied twice or not at all, rows shifted the wrong way, the fade's
 // rounding, the hide target or mark in the wrong place, an animation that never ends.
 #include <gtest/gtest.h>

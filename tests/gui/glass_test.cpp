@@ -1,4 +1,4 @@
-// The glass background of Part 7.3: downsampling, blur against a naive windowed mean, the panel
+// The glass background: downsampling, blur against a naive windowed mean, the panel
 // geometry at 100 % and 150 %, the outline and rim positions, the backdrop's bounded share and
 // the synthetic fallback. Faults caught: a running sum started from the wrong window, edges not
 // clamped, a cell off by one, a panel or outline one pixel off, a backdrop share above 0.1.
@@ -149,7 +149,7 @@ TEST(Glass, WhiteAndBlackDesktopsDifferByTheBackdropShareOnly) {
     EXPECT_GT(largest, 0.08) << "the backdrop must show through";
 }
 
-// Part 7.3 step 5 written out plainly from the spec, per pixel, in double precision: the
+// The shading step written out plainly, per pixel, in double precision: the
 // reference for the row-wise, vectorised shading.
 std::uint32_t reference_shade(const Backdrop& bd, float s, int x, int y) {
     const GlassGeometry g = glass_geometry(s);

@@ -1,7 +1,7 @@
 // Shape coverage against a supersampled reference, blending, clips and degenerate input.
 // Faults caught: a wrong distance (corners, pills, NaN radius), an off-by-half pixel centre, a
 // span shortcut that covers too much or too little, a clip that leaks, a blend that breaks
-// premultiplication or rounds differently from the rule of Part 7.2.
+// premultiplication or rounds differently from the blending rule.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,7 +21,7 @@ namespace {
 
 using testing::supersampled_coverage;
 
-// Inside the true rounded rectangle (radius rule of Part 7.2), in double precision.
+// Inside the true rounded rectangle (radius rule), in double precision.
 bool inside_rounded(double px, double py, double x, double y, double w, double h, double radius) {
     const double hw = w / 2, hh = h / 2;
     double r = std::isnan(radius) ? hw : radius;
@@ -38,7 +38,7 @@ struct Compare {
 };
 
 // Draws into a transparent canvas in opaque white and compares alpha / 255 with the reference.
-// `corners` lists square (radius 0) corner points: the distance rule of Part 7.2 treats the pixel
+// `corners` lists square (radius 0) corner points: the distance rule treats the pixel
 // holding one like an edge pixel (coverage 0.5 - d from the nearer side), so there it may be off
 // by up to 0.25 (a quarter-covered pixel whose centre lies on an edge); reported apart.
 template <class Inside>

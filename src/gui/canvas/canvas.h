@@ -1,4 +1,4 @@
-// Canvas: one premultiplied 32-bit pixel buffer with a drawing clip (Part 7.2).
+// Canvas: one premultiplied 32-bit pixel buffer with a drawing clip.
 //
 // Pixel format: alpha in bits 24-31, red 16-23, green 8-15, blue 0-7 (BGRA bytes in memory), the
 // format UpdateLayeredWindow with AC_SRC_ALPHA expects. Invariant: pixels.size() == width * height
@@ -53,7 +53,7 @@ inline void blend_premultiplied(std::uint32_t& dst, std::uint32_t sa, std::uint3
     dst = make_pixel(ch(sa, pixel_alpha(d)), ch(sr, pixel_red(d)), ch(sg, pixel_green(d)), ch(sb, pixel_blue(d)));
 }
 
-// The blending rule of Part 7.2 for one pixel: nothing when coverage (already multiplied by
+// The blending rule for one pixel: nothing when coverage (already multiplied by
 // the colour's alpha) is <= 0.003 or its 8-bit alpha rounds to 0; otherwise
 // a = trunc(coverage * 255 + 0.5), c = trunc(colour_c * coverage * 255 + 0.5), source-over.
 inline void blend_pixel(std::uint32_t& dst, const Colour& c, float coverage) {

@@ -1,4 +1,4 @@
-// Colour: straight (not premultiplied) red, green, blue, alpha as floats 0..1 (Part 7.2), and the
+// Colour: straight (not premultiplied) red, green, blue, alpha as floats 0..1, and the
 // launcher's shared palette. Plain values; no state, safe from any thread.
 #pragma once
 
@@ -18,7 +18,7 @@ constexpr Colour rgb(std::uint32_t hex, float alpha) {
 constexpr Colour white(float alpha) { return Colour{1, 1, 1, alpha}; }
 constexpr Colour black(float alpha) { return Colour{0, 0, 0, alpha}; }
 
-// The shared palette of Part 7.2.
+// The shared palette.
 namespace palette {
 inline constexpr Colour text_primary = white(0.97f);
 inline constexpr Colour text_strong = white(0.8f);

@@ -1,4 +1,4 @@
-// TextEngine: measure_text and draw_text of Part 7.2 over a glyph rasteriser (TextBackend).
+// TextEngine: measure_text and draw_text over a glyph rasteriser (TextBackend).
 //
 // The engine owns the rules that do not depend on GDI+: the width cache (at most 4096 entries,
 // cleared wholesale before an insertion into a fuller cache), the ellipsis cache (2048, likewise)

@@ -1,4 +1,4 @@
-// The launcher's 11 text styles (Part 7.2): family, fallback family and size in logical pixels.
+// The launcher's 11 text styles: family, fallback family and size in logical pixels.
 // Fonts are created with style regular, unit pixel and size * scale. Plain data.
 #pragma once
 

@@ -1,5 +1,5 @@
 // The panel's show (150 ms: slide down and fade in) and hide (260 ms: shrink towards the
-// bottom-right corner with an accent mark) animations of Part 7.3.
+// bottom-right corner with an accent mark) animations.
 //
 // Pure functions of the elapsed time (the caller reads the clock), integer arithmetic per pixel,
 // one pass over the buffer per frame. Not thread-safe per canvas.

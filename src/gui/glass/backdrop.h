@@ -1,4 +1,4 @@
-// Backdrop: the blurred, downsampled desktop behind the panel (Part 7.3 steps 2-4).
+// Backdrop: the blurred, downsampled desktop behind the panel (capture steps 2-4).
 //
 // A grid of gw x gh cells of u x u window pixels, each holding red, green, blue as floats 0..1
 // (interleaved). The blur is three rounds of a horizontal then a vertical box blur of radius b
@@ -34,7 +34,7 @@ Backdrop downsample(std::span<const std::uint32_t> pixels, int width, int height
 void box_blur(Backdrop& grid, int b, int rounds = 3);
 // Step 4: 8 x 8-pixel cells, row j coloured (0.1 - 0.04 t, 0.11 - 0.045 t, 0.14 - 0.05 t), t = j / gh.
 Backdrop fallback_backdrop(int width, int height);
-// The colour behind window pixel (x, y): the bilinear sample of Part 7.3 step 5, or the
+// The colour behind window pixel (x, y): the bilinear sample of the shading step, or the
 // synthetic gradient at t = clamp((y + 0.5) / H, 0, 1).
 void backdrop_colour(const Backdrop& grid, int x, int y, float out[3]);
 

@@ -21,7 +21,7 @@ struct RowShade {
     float cx, half_straight, r;  // centre x, hw - r, fill radius
 };
 
-// One pixel of Part 7.3 step 5: 0 when skipped.
+// One pixel of the shading step: 0 when skipped.
 inline std::uint32_t shade_pixel(float px, float red, float green, float blue, const RowShade& k) {
     const float qx = std::fabs(px - k.cx) - k.half_straight;
     const float ox = std::max(qx, 0.0f), oy = std::max(k.qy, 0.0f);
@@ -114,7 +114,7 @@ Canvas shade_glass(const Backdrop& backdrop, float scale, int width, int height)
     const int n = xb - xa;
     if (n <= 0) return out;
 
-    // The bilinear sample of Part 7.3 step 5, split: per column the two neighbours and weight
+    // The bilinear sample of the shading step, split: per column the two neighbours and weight
     // (computed once), per row the vertical blend of two grid rows (once per row), per pixel one
     // horizontal blend. Same arithmetic as backdrop_colour, reordered.
     const float u = static_cast<float>(backdrop.cell);

@@ -1,4 +1,4 @@
-// The glass background of Part 7.3: blurred desktop mixed into a dark slate tint with a top
+// The glass background: blurred desktop mixed into a dark slate tint with a top
 // highlight and a vignette, cut to the rounded panel, with an outline and an inner rim.
 //
 // Pure: the screen capture is the caller's (gui/win32/screen_capture.h on Windows), handed in as

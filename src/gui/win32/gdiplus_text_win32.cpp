@@ -32,7 +32,7 @@ public:
         if (brush_) flat::GdipDeleteBrush(brush_);
         if (format_) flat::GdipDeleteStringFormat(format_);
         if (graphics_) flat::GdipDeleteGraphics(graphics_);
-        // GdiplusShutdown is not called (Part 7.2): other engines of the process may live on.
+        // GdiplusShutdown is not called: other engines of the process may live on.
     }
 
     Status init(float scale) {

@@ -1,6 +1,6 @@
-// PresentSurface (Part 7.2): a top-down 32-bit DIB section selected into a memory DC from
+// PresentSurface: a top-down 32-bit DIB section selected into a memory DC from
 // CreateCompatibleDC(NULL), the buffer handed to UpdateLayeredWindow; plus the screen capture of
-// Part 7.3 and the plain present path. Windows only; no Windows type crosses this header (the
+// the glass and the plain present path. Windows only; no Windows type crosses this header (the
 // DC and bitmap live in Impl, see surface_impl_win32.h).
 // Sole owner of its DC and bitmap, released exactly once. Move-only. Not thread-safe.
 #pragma once
@@ -36,7 +36,7 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// Part 7.3 step 1: the screen's pixels in the rectangle (x, y, width, height) as 0xAARRGGBB
+// Capture: the screen's pixels in the rectangle (x, y, width, height) as 0xAARRGGBB
 // (alpha meaningless), through a temporary PresentSurface and BitBlt from the screen DC.
 // An error means: use the synthetic backdrop.
 Result<std::vector<std::uint32_t>> capture_screen(int x, int y, int width, int height);
@@ -44,7 +44,7 @@ Result<std::vector<std::uint32_t>> capture_screen(int x, int y, int width, int h
 // The window a frame is presented to: an HWND, kept opaque here.
 using NativeWindow = void*;
 
-// Part 7.2 present, plain path: when the canvas holds at least width x height pixels, copy them
+// present, plain path: when the canvas holds at least width x height pixels, copy them
 // into the surface and UpdateLayeredWindow(window, screen DC, origin, size, surface DC, (0, 0), 0,
 // {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA}, ULW_ALPHA). False when skipped or refused.
 bool present_frame(NativeWindow window, PresentSurface& surface, const Canvas& frame, int origin_x, int origin_y);

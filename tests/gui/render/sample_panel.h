@@ -1,4 +1,4 @@
-// TESTS AND BENCHMARKS ONLY: a stand-in for the Search view (Part 7.4, a later issue) that draws a
+// TESTS AND BENCHMARKS ONLY: a stand-in for the Search view (which arrives later) that draws a
 // typical text-heavy frame through the drawing interface: a search box, column heads, 9 result
 // rows (name, folder, size, date; one size empty), separators and a footer: 40 strings drawn.
 #pragma once
