@@ -127,7 +127,7 @@ TEST(Server, NoLineFeedWithinTheCapGetsTheFallback) {
 TEST(Server, LargeBodyAfterTheHeadStillGetsItsAnswerNotAReset) {
     Served srv;
     auto s = srv.connect();
-    ASSERT_TRUE(s.send_all("POST /status HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 30000\r\n\r\n" + std::string(30000, 'b')).ok());
+    ASSERT_TRUE(s.send_all("GET /status HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 30000\r\n\r\n" + std::string(30000, 'b')).ok());
     EXPECT_EQ(body_of(read_all(s)), "{\"entries\": 1}");
 }
 
@@ -137,7 +137,7 @@ TEST(Server, SilentClientsAreCutOffAndDoNotBlockOthers) {
     Served srv(limits);
     auto idle = srv.connect();  // says nothing
     const auto t0 = Clock::now();
-    EXPECT_EQ(body_of(ask(srv, "GET /health\n")), "ok");
+    EXPECT_EQ(body_of(ask(srv, "GET /health HTTP/1.1\n\n")), "ok");
     EXPECT_LT(Clock::now() - t0, 300ms);
     EXPECT_EQ(body_of(read_all(idle)), "Nimbalo service");  // after its time-out
 }
@@ -151,24 +151,24 @@ TEST(Server, ConnectionsBeyondTheCapAreClosedAtOnce) {
     auto b = srv.connect();
     std::this_thread::sleep_for(100ms);  // both taken by handler threads
     auto c = srv.connect();
-    (void)c.send_all("GET /health\n");
+    (void)c.send_all("GET /health HTTP/1.1\n\n");
     EXPECT_EQ(read_all(c), "");  // closed unanswered
     EXPECT_EQ(body_of(read_all(a)), "Nimbalo service");
     EXPECT_EQ(body_of(read_all(b)), "Nimbalo service");
     a.close();  // ends the handlers' drain
     b.close();
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(body_of(ask(srv, "GET /health\n")), "ok");  // slots free again
+    EXPECT_EQ(body_of(ask(srv, "GET /health HTTP/1.1\n\n")), "ok");  // slots free again
 }
 
 TEST(Server, ConnectionsAreTakenWithoutPollingDelay) {
     Served srv;
-    ask(srv, "GET /health\n");
+    ask(srv, "GET /health HTTP/1.1\n\n");
     // With a sleep-when-idle accept loop each of these would wait up to 100 ms.
     const auto t0 = Clock::now();
     for (int i = 0; i < 20; ++i) {
         std::this_thread::sleep_for(5ms);
-        ASSERT_EQ(body_of(ask(srv, "GET /health\n")), "ok");
+        ASSERT_EQ(body_of(ask(srv, "GET /health HTTP/1.1\n\n")), "ok");
     }
     EXPECT_LT(Clock::now() - t0, 800ms);
 }
