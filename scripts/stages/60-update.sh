@@ -38,6 +38,7 @@ expect() {  # expect <what> <wanted> <got>
 for row in \
   "bare|current=0.5.5 remote=v0.6.0 newer=true url=$base/download/nimbalo.exe" \
   "same|current=0.5.5 remote=0.5.5 newer=false url=$base/download/nimbalo.exe" \
+  "escapes|current=0.5.5 remote=9.9\\x1B]0;owned\\x07 newer=true url=https://x.example/\\x1B[2Jn.exe\\u009B" \
   "missing|current=0.5.5 manifest-error=HTTP 404 for /missing/version.txt" \
   "keyfirst|current=0.5.5 manifest-error=unexpected version.txt: url=/download/nimbalo.exe 0.7.0 "; do
   name=${row%%|*}
