@@ -78,11 +78,25 @@ got=$("$nimbalo" update apply "$work/build.exe" "$work/app/nimbalo" "--sha256=$(
 set -e
 expect "update apply (wrong digest)" "1 error: checksum mismatch (got $digest)" "$rc $got"
 expect "wrong digest leaves the target" "new" "$(cat "$work/app/nimbalo")"
-expect "wrong digest leaves no staged copy" "" "$(ls -A "$work/app/update")"
+expect "wrong digest leaves no staging folder" "no" "$([ -e "$work/app/update" ] && echo yes || echo no)"
 got=$("$nimbalo" update apply "$work/build.exe" "$work/app/nimbalo" "--sha256=${digest^^}")
 expect "update apply (digest)" "installed 0.5.5 -> $work/app/nimbalo" "$got"
 expect "update apply (digest) result" "newer" "$(cat "$work/app/nimbalo")"
-expect "update apply (digest) cleans up" "no" "$([ -e "$work/build.exe" ] || [ -n "$(ls -A "$work/app/update")" ] && echo yes || echo no)"
+expect "update apply (digest) cleans up" "no" "$([ -e "$work/build.exe" ] || [ -e "$work/app/update" ] && echo yes || echo no)"
+
+# The build and the target one file (however spelled), or a target that is a folder: refused, kept.
+set +e
+got=$("$nimbalo" update apply "$work/app/nimbalo" "$work/app/../app/nimbalo" 2>&1); rc=$?
+set -e
+expect "update apply T T" "1 error: the build is the target itself: $work/app/../app/nimbalo" "$rc $got"
+expect "update apply T T keeps the target" "newer" "$(cat "$work/app/nimbalo")"
+mkdir -p "$work/folder-target/inside"
+printf 'x' >"$work/build2.exe"
+set +e
+got=$("$nimbalo" update apply "$work/build2.exe" "$work/folder-target" 2>&1); rc=$?
+set -e
+expect "update apply to a folder" "1 error: the target exists and is not a regular file: $work/folder-target" "$rc $got"
+expect "the folder stays" "yes" "$([ -d "$work/folder-target/inside" ] && echo yes || echo no)"
 
 [ "$fails" = 0 ] || exit 1
 echo "60-update: ok" >&2
