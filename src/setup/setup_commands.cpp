@@ -2,7 +2,7 @@
 
 #include "platform/os.h"
 #include "setup/install.h"
-#include "setup/paths.h"
+#include "platform/program_paths.h"
 
 namespace nimbalo {
 

@@ -7,7 +7,7 @@
 #include "userdata/activity_log.h"
 #include "platform/file_identity.h"
 #include "platform/file_io.h"
-#include "platform/service_control.h"
+#include "platform/service_manager.h"
 #include "platform/system.h"
 #include "update/download.h"
 #include "update/file_digest.h"

@@ -1,28 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "platform/file_identity.h"
-#include "platform/system.h"
+#include "support/temp_dir.h"
 
 using namespace nimbalo::platform;
 namespace fs = std::filesystem;
 
 namespace {
+// a.exe and b.exe (equal contents) and the folder sub.
 struct Folder {
-    fs::path root = fs::temp_directory_path() / ("nimbalo_identity." + std::to_string(process_id()));
+    nimbalo::fixtures::TempDir dir{"nimbalo_identity"};
+    const fs::path& root = dir.path();
     Folder() {
-        fs::remove_all(root);
         fs::create_directories(root / "sub");
-        std::ofstream(root / "a.exe") << "a";
-        std::ofstream(root / "b.exe") << "a";
+        nimbalo::fixtures::write_text(dir / "a.exe", "a");
+        nimbalo::fixtures::write_text(dir / "b.exe", "a");
     }
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
-    std::string operator/(const char* name) const { return (root / name).string(); }
+    std::string operator/(const char* name) const { return dir / name; }
 };
 }  // namespace
 
@@ -58,7 +54,7 @@ TEST(FileIdentity, EntryKinds) {
 
 TEST(FileIdentity, OnlyEmptyFoldersAreRemoved) {
     Folder f;
-    std::ofstream((f.root / "sub" / "x")) << "x";
+    nimbalo::fixtures::write_text(f / "sub/x", "x");
     EXPECT_FALSE(remove_empty_folder(f / "sub"));
     EXPECT_TRUE(fs::exists(f.root / "sub" / "x"));
     fs::remove(f.root / "sub" / "x");

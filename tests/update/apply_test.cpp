@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "platform/sha256.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 #include "update/apply.h"
 
 using namespace nimbalo;
