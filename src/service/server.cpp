@@ -116,7 +116,20 @@ private:
         auto n = c.socket.receive(std::span<char>(buf.data(), http::kMaxRequestBytes - c.received.size()));
         if (n && *n > 0) c.received.append(buf.data(), *n);
         const bool ended = !n || *n == 0;  // the client's end of sending, or an error
-        if (ended || c.received.size() >= http::kMaxRequestBytes || http::head_complete(c.received)) dispatch(it);
+        if (c.received.size() >= http::kMaxRequestBytes || http::head_complete(c.received)) dispatch(it);
+        else if (ended) refuse(it);
+    }
+
+    // An incomplete request runs nothing and gets the short fallback answer, which a fresh
+    // socket's send buffer always takes at once: answered here, so that thousands of them
+    // (idle connections reaching their deadline together) never queue ahead of real requests.
+    void refuse(std::unordered_map<uint64_t, Connection>::iterator it) {
+        Connection& c = it->second;
+        (void)c.socket.send_all((*handler_)(c.received));
+        c.socket.shutdown_send();
+        c.received.clear();
+        c.draining = true;
+        draining_.emplace_back(Clock::now() + milliseconds(limits_.drain_ms), it->first);
     }
 
     // The request is as complete as it will get: a worker answers it.
@@ -145,14 +158,14 @@ private:
         }
     }
 
-    // Requests out of time go to the workers as they are (an incomplete one gets the fallback
-    // answer); drains out of time are closed. Both lists are in deadline order.
+    // Requests out of time are refused; drains out of time are closed. Both lists are in
+    // deadline order.
     void expire() {
         const auto now = Clock::now();
         while (!reading_.empty() && reading_.front().first <= now) {
             const auto it = connections_.find(reading_.front().second);
             reading_.pop_front();
-            if (it != connections_.end() && !it->second.draining) dispatch(it);
+            if (it != connections_.end() && !it->second.draining) refuse(it);
         }
         while (!draining_.empty() && draining_.front().first <= now) {
             const auto it = connections_.find(draining_.front().second);

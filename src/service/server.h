@@ -3,9 +3,10 @@
 // reads whatever has arrived on any connection as a readiness poller reports it, so a client that
 // sends slowly or not at all costs a socket and a buffer, never a thread. Each request must be
 // complete (its head, 8,192 bytes at most) within request_timeout_ms of being accepted, however
-// the bytes trickle in; then, or when the time is up or the client ends its sending, the bytes go
-// to the process's task pool, whose fixed set of workers run the handler (the same workers run the
-// searches' parallel scans) and send the answer. The socket then comes back to the loop, which
+// the bytes trickle in. A complete request goes to the process's task pool, whose fixed set of
+// workers run the handler (the same workers run the searches' parallel scans) and send the answer;
+// one that is out of time or whose client ended its sending incomplete is answered by the loop
+// itself (the handler refuses an incomplete request without running anything). The socket then comes back to the loop, which
 // reads and discards what the client still sends for drain_ms so the client reads the answer
 // instead of a reset, and closes it. At most max_connections are open at once; beyond that a new
 // connection is closed at once. The stop flag is seen within ~20 ms.
