@@ -142,6 +142,16 @@ TEST(Server, SilentClientsAreCutOffAndDoNotBlockOthers) {
     EXPECT_EQ(body_of(read_all(idle)), "Nimbalo service");  // after its time-out
 }
 
+TEST(Server, AnsweredConnectionsOutliveTheirDeadlineHarmlessly) {
+    ServerLimits limits;
+    limits.request_timeout_ms = 300;
+    Served srv(limits);
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(body_of(ask(srv, "GET /health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")), "ok") << round;
+        std::this_thread::sleep_for(500ms);  // past the deadline of the answered connection
+    }
+}
+
 TEST(Server, TheDeadlineRunsFromAcceptNotFromTheLastByte) {
     ServerLimits limits;
     limits.request_timeout_ms = 500;
