@@ -18,6 +18,11 @@ bool service_exists(const std::string& name);
 // true when the state is SERVICE_RUNNING; any failure counts as not running.
 bool service_running(const std::string& name);
 
+// Exists and is running or about to run (SERVICE_RUNNING or SERVICE_START_PENDING): asked with
+// query-status rights only, which every user has. A service still building its first index is
+// start-pending and not yet listening: the launcher must not offer to install it again then.
+bool service_running_or_starting(const std::string& name);
+
 // Register an own-process, automatically started service running as LocalSystem with the given
 // command line. When creating fails but the service can be opened (created meanwhile), success.
 // Errors: "OpenSCManagerW failed: {}", "CreateServiceW failed: {}" with the system's text.

@@ -7,6 +7,7 @@ namespace nimbalo::platform {
 
 bool service_exists(const std::string&) { return false; }
 bool service_running(const std::string&) { return false; }
+bool service_running_or_starting(const std::string&) { return false; }
 Status create_service(const std::string&, const std::string&) { return fail("this system has no service manager"); }
 Status delete_service(const std::string&) { return fail("this system has no service manager"); }
 bool start_elevated(const std::string&, const std::string&) { return false; }

@@ -38,6 +38,16 @@ bool service_running(const std::string& name) {
     return QueryServiceStatus(service.get(), &st) && st.dwCurrentState == SERVICE_RUNNING;
 }
 
+bool service_running_or_starting(const std::string& name) {
+    ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return false;
+    ScHandle service(OpenServiceW(manager.get(), win32::widen(name).c_str(), SERVICE_QUERY_STATUS));
+    if (!service) return false;
+    SERVICE_STATUS st{};
+    return QueryServiceStatus(service.get(), &st) &&
+           (st.dwCurrentState == SERVICE_RUNNING || st.dwCurrentState == SERVICE_START_PENDING);
+}
+
 Status create_service(const std::string& name, const std::string& command_line) {
     ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager) return fail("OpenSCManagerW failed: " + last_system_error_text());

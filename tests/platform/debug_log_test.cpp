@@ -5,13 +5,13 @@
 #include <regex>
 #include <thread>
 
-#include "cli/debug_log.h"
+#include "platform/debug_log.h"
 #include "platform/system.h"
 #include "support/temp_dir.h"
 
-using nimbalo::cli::debug_log;
-using nimbalo::cli::debug_log_reset_switch_for_testing;
-using nimbalo::cli::format_debug_line;
+using nimbalo::platform::debug_log;
+using nimbalo::platform::debug_log_reset_switch_for_testing;
+using nimbalo::platform::format_debug_line;
 namespace platform = nimbalo::platform;
 namespace fs = std::filesystem;
 
