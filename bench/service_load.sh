@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Load figures of the running service on a 1,000,000-entry index: wrk on /search for a common word,
-# 1,000 idle connections held open while another client asks, and the memory of a /reindex storm.
+# Load figures of the running service on a 1,000,000-entry index: wrk on /search for a common word
+# and for full scans (one client, then 16 at once), 5,000 connections trickling bytes while
+# another client asks, and the memory of a /reindex storm.
 #   bench/service_load.sh path/to/nimbalo [volume image for the storm]
 # The 1M index.bin is generated from this machine's /usr paths (repeated under numbered roots);
 # the service loads it with no readable volume (its refresh fails at once) unless an image is given.
 set -euo pipefail
+ulimit -n 20000  # the service and the slow clients hold 5,000 connections each
 exe=$(realpath "$1")
 image=${2:-}
 work=$(mktemp -d)
@@ -47,28 +49,63 @@ echo "start-up to first answer (load of 1M entries): $(echo "$(date +%s.%N) - $t
 echo "entries: $(curl -s http://127.0.0.1:$port/status)"
 for word in lib notepad zzzznomatch; do
   echo "--- wrk /search?q=$word (2 threads, 8 connections, 10 s)"
-  curl -s "http://127.0.0.1:$port/search?q=$word" | head -c 160; echo
+  curl -s "http://127.0.0.1:$port/search?q=$word" | head -c 160 || true; echo
   wrk -t2 -c8 -d10s --latency "http://127.0.0.1:$port/search?q=$word" | grep -E "Requests/sec|99%|50%|Socket errors|requests in"
 done
-echo "--- 1000 idle connections, then another client"
+for word in zzzznomatch; do
+  echo "--- full scan /search?q=$word: one client, then 16 at once (10 s each)"
+  wrk -t1 -c1 -d10s --latency "http://127.0.0.1:$port/search?q=$word" | grep -E "Requests/sec|99%|50%|Socket errors"
+  wrk -t2 -c16 -d10s --latency "http://127.0.0.1:$port/search?q=$word" | grep -E "Requests/sec|99%|50%|Socket errors"
+done
+echo "--- 5,000 slow connections (each sending one byte a second), then another client"
 python3 - "$port" <<'PY'
-import resource, socket, sys, time, subprocess
-resource.setrlimit(resource.RLIMIT_NOFILE, (4096, 4096))
+import socket, sys, time
 port = int(sys.argv[1])
-idle = [socket.create_connection(("127.0.0.1", port)) for _ in range(1000)]
-time.sleep(0.2)
-for k in range(3):
-    t0 = time.time()
-    out = subprocess.run(["curl", "-s", "--max-time", "10", f"http://127.0.0.1:{port}/search?q=notepad"], capture_output=True).stdout
-    print(f"answer while 1000 idle connections are open: {time.time()-t0:.3f} s, {len(out)} bytes")
-alive = 0
-for s in idle:
-    s.setblocking(False)
+conns = []
+for i in range(5000):
     try:
-        alive += 1 if s.recv(1) == b"" else 0
-    except BlockingIOError:
+        conns.append(socket.create_connection(("127.0.0.1", port), timeout=2))
+    except OSError:
         pass
-for s in idle: s.close()
+print(f"{len(conns)} connections opened")
+request = b"GET /search?q=notepad HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
+def ask():
+    t0 = time.perf_counter()
+    s = socket.create_connection(("127.0.0.1", port))
+    s.sendall(request)
+    data = b""
+    while True:
+        piece = s.recv(65536)
+        if not piece:
+            break
+        data += piece
+    s.close()
+    return time.perf_counter() - t0, data
+times = []
+unanswered = 0
+start = time.time()
+sent = 0
+while time.time() - start < 6:  # the slow half trickles a byte a second, for longer than a request may take
+    for c in conns:
+        try:
+            c.send(request[sent % len(request):sent % len(request) + 1])
+        except OSError:
+            pass
+    sent += 1
+    for _ in range(10):
+        try:
+            dt, data = ask()
+        except OSError:
+            dt, data = float("inf"), b""
+        times.append(dt)
+        if not data.endswith(b"]}"):
+            unanswered += 1
+    time.sleep(max(0.0, sent - (time.time() - start)))
+times.sort()
+print(f"answers while 5,000 slow connections were open: {len(times)}, "
+      f"median {times[len(times)//2]*1000:.1f} ms, p99 {times[int(len(times)*0.99)]*1000:.1f} ms, "
+      f"max {times[-1]*1000:.1f} ms, not answered {unanswered}")
+for c in conns: c.close()
 PY
 [ -n "$image" ] || { echo "(no image given: storm memory skipped)"; exit 0; }
 echo "--- /reindex storm over $image: 100 requests in one second"

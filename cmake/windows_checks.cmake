@@ -5,12 +5,15 @@
 #    as the native test_<name>, built against the cross-built core and Debian's GoogleTest sources.
 #  - replay_<input>.exe for each fuzz target: its corpus replayed without libFuzzer.
 #  - wine_probe.exe: raw volume access and the executable's resources, as only Windows shows them.
-set(NIMBALO_WINE_TEST_DIRS "cli;platform;deps;common;mft;index;query;userdata;setup;gui;update_live" CACHE STRING "tests/ folders also built as Windows test programs")
+set(NIMBALO_WINE_TEST_DIRS "cli;platform;deps;common;mft;index;query;userdata;setup;gui;update_live;service" CACHE STRING "tests/ folders also built as Windows test programs")
 # Test files that only make sense on the build machine, with the reason.
 set(NIMBALO_WINE_TEST_EXCLUDE
   tests/mft/real_volumes_test.cpp  # runs fsntfsinfo, sh and tools/mkimage.sh (Linux tools, root)
   tests/mft/volume_env_test.cpp    # letters as NIMBALO_VOLUME_X variables: the POSIX port only
   tests/mft/journal_reference_test.cpp  # runs fsntfsinfo and tar (Linux tools)
+  tests/service/data_folder_test.cpp    # POSIX owners and modes
+  tests/service/index_file_test.cpp     # POSIX modes and links
+  tests/service/lifecycle_test.cpp      # Wine reports every folder as the Wine user's: the data folder is never trusted
 )
 set(NIMBALO_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian: googletest)")
 

@@ -1,5 +1,5 @@
-// Fuzz target: raw request bytes as a connection delivers them. Checks, beyond crashes: an answered
-// request with headers is never answered once an Origin header is added; search parameters stay in
+// Fuzz target: raw request bytes as a connection delivers them. Checks, beyond crashes: only a
+// well-formed GET request line is answered, and never once an Origin header is added; search parameters stay in
 // range and valid UTF-8; the search body is valid UTF-8.
 #include <cstddef>
 #include <cstdint>
@@ -27,15 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         marked += "Origin: http://example.test\r\n";
         marked += bytes.substr(lf + 1);
         const http::Request refused = http::parse_request(marked, 8123);
-        size_t words = 0;
-        bool in_word = false;
-        for (char c : bytes.substr(0, lf)) {
-            const bool ws = c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-            if (!ws && !in_word) ++words;
-            in_word = !ws;
-        }
-        // Only a line with a version (three words or more) has headers; those must refuse.
-        if (words >= 3 && refused.route != http::Route::Fallback) std::abort();
+        if (refused.route != http::Route::Fallback) std::abort();
+        // Only a well-formed GET request line is ever answered.
+        const std::string_view line = bytes.substr(0, lf);
+        if (!line.starts_with("GET /")) std::abort();
+        if (!line.ends_with(" HTTP/1.1") && !line.ends_with(" HTTP/1.0") && !line.ends_with(" HTTP/1.1\r") &&
+            !line.ends_with(" HTTP/1.0\r"))
+            std::abort();
     }
     if (req.route == http::Route::Search) {
         const std::string body = http::search_body(req.params, std::vector<SearchHit>{});

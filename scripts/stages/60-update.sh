@@ -38,6 +38,7 @@ expect() {  # expect <what> <wanted> <got>
 for row in \
   "bare|current=0.5.5 remote=v0.6.0 newer=true url=$base/download/nimbalo.exe" \
   "same|current=0.5.5 remote=0.5.5 newer=false url=$base/download/nimbalo.exe" \
+  "escapes|current=0.5.5 remote=9.9\\x1B]0;owned\\x07 newer=true url=https://x.example/\\x1B[2Jn.exe\\u009B" \
   "missing|current=0.5.5 manifest-error=HTTP 404 for /missing/version.txt" \
   "keyfirst|current=0.5.5 manifest-error=unexpected version.txt: url=/download/nimbalo.exe 0.7.0 "; do
   name=${row%%|*}
@@ -77,11 +78,25 @@ got=$("$nimbalo" update apply "$work/build.exe" "$work/app/nimbalo" "--sha256=$(
 set -e
 expect "update apply (wrong digest)" "1 error: checksum mismatch (got $digest)" "$rc $got"
 expect "wrong digest leaves the target" "new" "$(cat "$work/app/nimbalo")"
-expect "wrong digest leaves no staged copy" "" "$(ls -A "$work/app/update")"
+expect "wrong digest leaves no staging folder" "no" "$([ -e "$work/app/update" ] && echo yes || echo no)"
 got=$("$nimbalo" update apply "$work/build.exe" "$work/app/nimbalo" "--sha256=${digest^^}")
 expect "update apply (digest)" "installed 0.5.5 -> $work/app/nimbalo" "$got"
 expect "update apply (digest) result" "newer" "$(cat "$work/app/nimbalo")"
-expect "update apply (digest) cleans up" "no" "$([ -e "$work/build.exe" ] || [ -n "$(ls -A "$work/app/update")" ] && echo yes || echo no)"
+expect "update apply (digest) cleans up" "no" "$([ -e "$work/build.exe" ] || [ -e "$work/app/update" ] && echo yes || echo no)"
+
+# The build and the target one file (however spelled), or a target that is a folder: refused, kept.
+set +e
+got=$("$nimbalo" update apply "$work/app/nimbalo" "$work/app/../app/nimbalo" 2>&1); rc=$?
+set -e
+expect "update apply T T" "1 error: the build is the target itself: $work/app/../app/nimbalo" "$rc $got"
+expect "update apply T T keeps the target" "newer" "$(cat "$work/app/nimbalo")"
+mkdir -p "$work/folder-target/inside"
+printf 'x' >"$work/build2.exe"
+set +e
+got=$("$nimbalo" update apply "$work/build2.exe" "$work/folder-target" 2>&1); rc=$?
+set -e
+expect "update apply to a folder" "1 error: the target exists and is not a regular file: $work/folder-target" "$rc $got"
+expect "the folder stays" "yes" "$([ -d "$work/folder-target/inside" ] && echo yes || echo no)"
 
 [ "$fails" = 0 ] || exit 1
 echo "60-update: ok" >&2

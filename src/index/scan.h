@@ -1,5 +1,5 @@
 // The chunked parallel scan every search rests on. Entries are cut into chunks of 262,144;
-// chunks run on the OpenMP pool in any order, each examining its entries in ascending order and
+// chunks run on the process's task pool (the caller taking part) in any order, each examining its entries in ascending order and
 // stopping once it holds `limit` accepted indices. The chunk lists are joined in chunk order
 // and cut at `limit`, so the result is exactly the first `limit` accepted entries in index
 // order, as a single-threaded pass would find them. Once the chunks before chunk c are all
@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/task_pool.h"
 #include "index/contains.h"
 #include "index/index.h"
 
@@ -29,8 +30,7 @@ std::vector<uint32_t> scan_chunks(uint32_t count, uint64_t limit, const ChunkFn&
     const int64_t chunks = (int64_t(count) + kScanChunk - 1) / kScanChunk;
 
     // The first chunk runs on the caller alone: a common word fills the limit there, and waking
-    // the pool would cost more than the whole search (from a thread that has not used the pool
-    // before, it means starting the pool's threads).
+    // the pool would cost more than the whole search.
     std::vector<uint32_t> first_part;
     fn(0, count < kScanChunk ? count : kScanChunk, first_part, limit);
     if (chunks == 1 || first_part.size() >= limit) return first_part;
@@ -45,9 +45,9 @@ std::vector<uint32_t> scan_chunks(uint32_t count, uint64_t limit, const ChunkFn&
     int64_t frontier = 1;
     uint64_t frontier_hits = parts[0].size();
 
-#pragma omp parallel for schedule(dynamic, 1) if (chunks > 2)
-    for (int64_t c = 1; c < chunks; ++c) {
-        if (c >= skip_from.load(std::memory_order_relaxed)) continue;
+    TaskPool::shared().parallel_for(chunks - 1, [&](int64_t item) {
+        const int64_t c = item + 1;
+        if (c >= skip_from.load(std::memory_order_relaxed)) return;
         const uint32_t first = uint32_t(c) * kScanChunk;
         const uint32_t last = (uint64_t(first) + kScanChunk < count) ? first + kScanChunk : count;
         fn(first, last, parts[size_t(c)], limit);
@@ -59,7 +59,7 @@ std::vector<uint32_t> scan_chunks(uint32_t count, uint64_t limit, const ChunkFn&
         }
         if (frontier_hits >= limit && frontier < skip_from.load(std::memory_order_relaxed))
             skip_from.store(frontier, std::memory_order_relaxed);
-    }
+    });
 
     std::vector<uint32_t> result;
     for (const auto& part : parts) {

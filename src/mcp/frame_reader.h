@@ -6,9 +6,14 @@
 //  - line framing (what stdio clients of protocol 2024-11-05 and later send): outside a header
 //    block, a line whose first non-blank character is '{' is one whole message.
 // Trailing "\r" and "\n" are stripped from every line, so CRLF input is fine.
-// The session must end (next() returns nullopt) on: end of input, a read error, a line that is
-// not UTF-8, a blank line ending a header block without a valid length, a short body, and any
-// line or announced body above the byte cap, which is refused before anything is allocated.
+// Outside a header block, blank lines are skipped and any line that does not begin a header
+// ("Name: value") is a line message, so a line of garbage or a JSON array is one message for the
+// server to refuse, never the start of a header block that would swallow the next request. A line
+// above the byte cap there is skipped up to its line feed without being kept and is reported as
+// an oversized message. Within a header block nothing can be resynchronised: the session ends
+// (next() returns nullopt, end_reason() says why) on a header line that is not UTF-8 or above the
+// cap, a blank line without a valid length, an announced body above the cap (refused before
+// anything is allocated) and a short body; and, anywhere, on end of input or a read error.
 // Not thread-safe; one reader per stream. Cost: every byte is copied once into the buffer and
 // once into the message.
 #pragma once
@@ -37,7 +42,10 @@ enum class Framing { header, line };
 struct Frame {
     std::string body;
     Framing framing = Framing::header;
+    bool oversized = false;  // a line above the cap, skipped: body is empty
 };
+
+inline constexpr const char* kInputEnded = "stdin closed";
 
 class FrameReader {
 public:
@@ -47,12 +55,16 @@ public:
 
     // The next message, or nullopt when the session has to end.
     std::optional<Frame> next();
+    // Why next() returned nullopt: kInputEnded, or what broke the framing.
+    const std::string& end_reason() const { return end_reason_; }
 
 private:
     enum class Fill { more, end };
+    enum class LineRead { line, too_long, end };
     Fill fill();
-    // One line without its trailing "\r"/"\n" run; the last line may lack its "\n".
-    std::optional<std::string> read_line();
+    // One line without its trailing "\r"/"\n" run; the last line may lack its "\n". A line above
+    // the cap is dropped up to its line feed when skip_long is set, else left where it is.
+    LineRead read_line(std::string& out, bool skip_long);
     std::optional<std::string> read_body(size_t length);
 
     ByteSource& source_;
@@ -61,6 +73,7 @@ private:
     std::string buf_;      // unread bytes are buf_[pos_, end)
     size_t pos_ = 0;
     bool ended_ = false;   // the source reported end or an error
+    std::string end_reason_ = kInputEnded;
 };
 
 }  // namespace nimbalo::mcp

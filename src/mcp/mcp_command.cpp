@@ -43,8 +43,7 @@ Status cmd_mcp() {
     mcp::LoopbackService service;
     mcp::Tools tools(mcp::default_index_backend(), service);
     StatusRecord status(folder);
-    mcp::run_session(io, tools, status);
-    return {};
+    return mcp::run_session(io, tools, status);
 }
 
 }  // namespace nimbalo

@@ -37,7 +37,10 @@ Request decode_request(const Json& body) {
         r.id = *it;
         r.has_id = true;
     }
-    if (auto it = body.find("method"); it != body.end() && it->is_string()) r.method = it->get<std::string>();
+    if (auto it = body.find("method"); it != body.end() && it->is_string()) {
+        r.method = it->get<std::string>();
+        r.has_method = true;
+    }
     if (auto p = body.find("params"); p != body.end() && p->is_object()) {
         if (auto n = p->find("name"); n != p->end() && n->is_string()) r.tool = n->get<std::string>();
         if (auto a = p->find("arguments"); a != p->end()) r.arguments = *a;

@@ -25,6 +25,7 @@ struct Request {
     Json id;                          // null when absent or the body is not an object
     bool has_id = false;              // the body is an object with an `id` member
     std::string method;               // empty when absent or not a string
+    bool has_method = false;          // `method` is a string
     std::optional<std::string> tool;  // params.name when it is a string
     Json arguments = Json::object();  // params.arguments, or an empty object when absent
 };

@@ -33,9 +33,10 @@ Json tool_result(std::string text, bool is_error) {
 }
 
 // Client-chosen texts (method and tool names) and error messages go into a line-based log that
-// the user reads: a line break inside one would let a client forge whole log lines.
+// the user reads: a line break inside one would let a client forge whole log lines, and a name of
+// megabytes would fill the log. They are cut as the status file's texts are.
 std::string one_line(std::string_view text) {
-    std::string out(text);
+    std::string out = first_chars(text, kLastErrorChars);
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
     return out;
@@ -59,7 +60,7 @@ std::string frame_text(std::string_view json, Framing framing) {
     return out;
 }
 
-void run_session(SessionIo& io, Tools& tools, StatusRecord& status) {
+Status run_session(SessionIo& io, Tools& tools, StatusRecord& status) {
     const std::string pid = std::to_string(platform::process_id());
     status.set_session_started(local_time_text());
     status.reset_requests();
@@ -67,9 +68,35 @@ void run_session(SessionIo& io, Tools& tools, StatusRecord& status) {
     status.write_status();
 
     while (auto frame = io.reader.next()) {
+        // Messages that are not requests get a JSON-RPC error with a null id (the id cannot be
+        // known) and the session goes on with the next message.
+        const auto refuse = [&](int code, const char* message, std::string why) {
+            io.write(frame_text(compact(error_reply(nullptr, code, message)), frame->framing));
+            io.log(why);
+        };
+        if (frame->oversized) {
+            refuse(-32700, "Parse error", "parse error: a message longer than " + std::to_string(kMaxFrameBytes) + " bytes");
+            continue;
+        }
         auto body = parse_body(frame->body);
-        if (!body) break;
+        if (!body) {
+            refuse(-32700, "Parse error", "parse error: not one JSON value");
+            continue;
+        }
+        if (body->is_array()) {
+            refuse(-32600, "Invalid Request", "invalid request: batches are not supported");
+            continue;
+        }
+        if (!body->is_object()) {
+            refuse(-32600, "Invalid Request", "invalid request: not an object");
+            continue;
+        }
         const Request req = decode_request(*body);
+        if (req.has_id && !req.has_method) {
+            io.write(frame_text(compact(error_reply(req.id, -32600, "Invalid Request")), frame->framing));
+            io.log("invalid request: no method");
+            continue;
+        }
         if (req.method == "notifications/initialized") continue;
         status.note_request(req.method, req.tool);
 
@@ -104,8 +131,11 @@ void run_session(SessionIo& io, Tools& tools, StatusRecord& status) {
         if (reply && req.has_id) io.write(frame_text(compact(*reply), frame->framing));
     }
 
-    io.log("stop   pid=" + pid + "  stdin closed");
+    const std::string& reason = io.reader.end_reason();
+    io.log("stop   pid=" + pid + "  " + one_line(reason));
     status.write_status();
+    if (reason != kInputEnded) return fail("mcp: the session ended on " + reason);
+    return {};
 }
 
 }  // namespace nimbalo::mcp

@@ -1,5 +1,6 @@
 // Parsing the query language. Messages (byte for byte, shown to users unchanged):
 //   "empty query", "empty term", "regex: needs a pattern after it", "regex: {error}",
+//   "too many terms (at most 64 in one query)",
 //   "'{value}' is not a size — try size:>10mb, size:<1kb or size:1mb..8mb" (an em dash).
 #include <re2/re2.h>
 
@@ -108,21 +109,52 @@ Result<Term> make_plain_term(std::string_view text, bool force_path) {
     return Term{SubstringTerm{std::string(text), false, on_path}};
 }
 
+namespace {
+
+// One word of a query, before it becomes a term or a filter.
+struct Word {
+    std::string_view token;  // without its negation mark
+    bool negated = false;
+    std::string field;       // lower-case, empty without a colon
+    std::string_view value;  // after the colon
+};
+
+Word split_word(std::string_view token) {
+    Word w;
+    if (token.size() > 1 && (token[0] == '-' || token[0] == '!')) {
+        w.negated = true;
+        token.remove_prefix(1);
+    }
+    w.token = token;
+    const size_t colon = token.find(':');
+    if (colon != std::string_view::npos) {
+        w.field = to_lower_full(token.substr(0, colon));
+        w.value = token.substr(colon + 1);
+    }
+    return w;
+}
+
+bool is_regex_field(const std::string& field) { return field == "regex" || field == "re"; }
+
+}  // namespace
+
 Result<Query> parse_query(std::string_view text, bool path_mode) {
     Query q;
-    for (std::string& token_text : tokenize(text)) {
-        std::string_view token = token_text;
-        bool negated = false;
-        if (token.size() > 1 && (token[0] == '-' || token[0] == '!')) {
-            negated = true;
-            token.remove_prefix(1);
-        }
-        auto& target = negated ? q.excluded : q.terms;
-
-        const size_t colon = token.find(':');
-        std::string field;
-        if (colon != std::string_view::npos) field = to_lower_full(token.substr(0, colon));
-        const std::string_view value = colon == std::string_view::npos ? std::string_view{} : token.substr(colon + 1);
+    const std::vector<std::string> tokens = tokenize(text);
+    if (tokens.size() > kMaxQueryTerms)
+        return fail("too many terms (at most " + std::to_string(kMaxQueryTerms) + " in one query)");
+    std::vector<Word> words;
+    size_t regexes = 0;
+    for (const std::string& t : tokens) {
+        words.push_back(split_word(t));
+        if (is_regex_field(words.back().field)) ++regexes;
+    }
+    // All patterns of one query share one compiled-size budget.
+    const int64_t regex_mem = regexes > 1 ? kRegexMaxMem / int64_t(regexes) : kRegexMaxMem;
+    for (const Word& w : words) {
+        const std::string_view token = w.token, value = w.value;
+        const std::string& field = w.field;
+        auto& target = w.negated ? q.excluded : q.terms;
 
         if (field == "ext") {
             add_exts(q, value);
@@ -139,9 +171,9 @@ Result<Query> parse_query(std::string_view text, bool path_mode) {
             target.push_back(std::move(*t));
         } else if (field == "case") {
             target.push_back(SubstringTerm{std::string(value), true, path_mode});
-        } else if (field == "regex" || field == "re") {
+        } else if (is_regex_field(field)) {
             if (value.empty()) return fail("regex: needs a pattern after it");
-            auto r = compile_regex(value);
+            auto r = compile_regex(value, regex_mem);
             if (!r) return std::move(r).take_error();
             target.push_back(RegexTerm{std::string(value), std::move(r->matcher), r->case_insensitive, path_mode});
         } else {

@@ -62,6 +62,10 @@ struct Query {
 
 bool term_on_path(const Term& t);
 
+// At most this many terms and filters (words) in one query, negated ones included: every term
+// is tested against every name, and a regex term costs a compiled program.
+inline constexpr size_t kMaxQueryTerms = 64;
+
 Result<Query> parse_query(std::string_view text, bool path_mode);
 
 // A bare word, a path: value or a token whose prefix is no field keyword. Fails with

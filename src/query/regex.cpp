@@ -48,11 +48,11 @@ int regex_nesting_depth(std::string_view p) {
     return deepest;
 }
 
-Result<CompiledRegex> compile_regex(std::string_view pattern) {
+Result<CompiledRegex> compile_regex(std::string_view pattern, int64_t max_mem) {
     if (regex_nesting_depth(pattern) > kRegexMaxNesting)
         return fail("regex: nesting deeper than " + std::to_string(kRegexMaxNesting) + " levels");
     RE2::Options options;
-    options.set_max_mem(kRegexMaxMem);
+    options.set_max_mem(max_mem);
     options.set_log_errors(false);
     const bool insensitive = pattern.find("(?-i)") == std::string_view::npos;
     options.set_case_sensitive(!insensitive);
@@ -61,6 +61,9 @@ Result<CompiledRegex> compile_regex(std::string_view pattern) {
     options.set_case_sensitive(true);
     auto second = std::make_shared<const RE2>(re2::StringPiece(pattern.data(), pattern.size()), options);
     if (second->ok()) return CompiledRegex{std::move(second), false};
+    if (second->error_code() == RE2::ErrorPatternTooLarge && max_mem < kRegexMaxMem)
+        return fail("regex: the query's patterns are too large together (" + std::to_string(kRegexMaxMem >> 20) +
+                    " MiB at most for all of them)");
     return fail("regex: " + second->error());
 }
 

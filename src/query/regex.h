@@ -28,8 +28,10 @@ struct CompiledRegex {
 };
 
 // Case-insensitive unless the pattern contains "(?-i)"; if that fails, once more
-// case-sensitively; the second failure becomes "regex: {RE2's error}".
-Result<CompiledRegex> compile_regex(std::string_view pattern);
+// case-sensitively; the second failure becomes "regex: {RE2's error}". max_mem bounds the
+// compiled program and its matching caches together; a query with several patterns shares one
+// kRegexMaxMem among them, and a pattern too large for its share fails with a message saying so.
+Result<CompiledRegex> compile_regex(std::string_view pattern, int64_t max_mem = kRegexMaxMem);
 
 // Deepest nesting of groups and character classes in pattern (escapes respected).
 int regex_nesting_depth(std::string_view pattern);

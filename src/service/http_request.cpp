@@ -1,7 +1,6 @@
 #include "service/http_request.h"
 
 #include <optional>
-#include <vector>
 
 #include "common/text.h"
 
@@ -9,18 +8,23 @@ namespace nimbalo::http {
 
 namespace {
 
-bool is_ws(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+// A character of an HTTP token (a method or a header name).
+bool is_token_char(char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+    return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+}
 
-std::vector<std::string_view> split_words(std::string_view line) {
-    std::vector<std::string_view> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && is_ws(line[i])) ++i;
-        const size_t start = i;
-        while (i < line.size() && !is_ws(line[i])) ++i;
-        if (i > start) words.push_back(line.substr(start, i - start));
-    }
-    return words;
+// The target of a well-formed request line "GET <target> HTTP/1.x", single spaces, or nullopt.
+std::optional<std::string_view> request_target(std::string_view line) {
+    if (!starts_with(line, "GET /")) return std::nullopt;
+    line.remove_prefix(4);
+    const size_t sp = line.find(' ');
+    if (sp == std::string_view::npos) return std::nullopt;
+    const std::string_view target = line.substr(0, sp), version = line.substr(sp + 1);
+    if (version != "HTTP/1.1" && version != "HTTP/1.0") return std::nullopt;
+    for (const char c : target)
+        if (static_cast<unsigned char>(c) < 0x21 || c == 0x7F) return std::nullopt;
+    return target;
 }
 
 std::string_view strip_cr(std::string_view line) {
@@ -63,8 +67,10 @@ bool headers_acceptable(std::string_view block, uint16_t port) {
         const std::string_view line = strip_cr(block.substr(0, lf));
         block = lf == std::string_view::npos ? std::string_view() : block.substr(lf + 1);
         const size_t colon = line.find(':');
-        if (colon == 0 || colon == std::string_view::npos || is_ws(line[0])) return false;
+        if (colon == 0 || colon == std::string_view::npos) return false;
         const std::string_view name = line.substr(0, colon);
+        for (const char c : name)
+            if (!is_token_char(c)) return false;  // "Origin : x" must not pass as some other header
         const std::string_view value = trim_ascii(line.substr(colon + 1));
         if (iequals(name, "Host")) {
             if (++hosts > 1 || !loopback_host(value, port)) return false;
@@ -98,7 +104,8 @@ int hex_value(char c) {
 bool head_complete(std::string_view received) {
     const size_t lf = received.find('\n');
     if (lf == std::string_view::npos) return false;
-    if (split_words(received.substr(0, lf)).size() < 3) return true;
+    // A line that is not a request line is refused as soon as it is there.
+    if (!request_target(strip_cr(received.substr(0, lf)))) return true;
     return header_block(received.substr(lf + 1)).has_value();
 }
 
@@ -107,15 +114,13 @@ Request parse_request(std::string_view received, uint16_t port) {
     const size_t lf = text.find('\n');
     if (lf == std::string::npos) return {};
     const std::string_view all(text);
-    const auto words = split_words(strip_cr(all.substr(0, lf)));
-    if (words.size() < 2) return {};
-    if (words.size() >= 3) {
-        const auto block = header_block(all.substr(lf + 1));
-        if (!block || !headers_acceptable(*block, port)) return {};
-    }
+    const auto target = request_target(strip_cr(all.substr(0, lf)));
+    if (!target) return {};
+    const auto block = header_block(all.substr(lf + 1));
+    if (!block || !headers_acceptable(*block, port)) return {};
     Request req;
-    req.route = route_of(words[1]);
-    if (req.route == Route::Search) req.params = parse_search_params(words[1].substr(8));
+    req.route = route_of(*target);
+    if (req.route == Route::Search) req.params = parse_search_params(target->substr(8));
     return req;
 }
 

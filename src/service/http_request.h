@@ -7,6 +7,10 @@
 // 127.0.0.1 but cannot drop those headers, and a DNS-rebinding page sends its own host name; such
 // requests get the fallback body and run nothing. Our own clients send "Host: 127.0.0.1".
 //
+// Only a well-formed "GET <target> HTTP/1.0" or "HTTP/1.1" request line (single spaces) is
+// answered, and only with header lines whose name is a token directly followed by its colon:
+// anything else would let a request pass the checks above under a spelling they do not read.
+//
 // Pure functions over the received bytes; invalid UTF-8 becomes U+FFFD. Thread-safe.
 #pragma once
 
@@ -32,8 +36,8 @@ struct Request {
     SearchParams params;  // for Route::Search
 };
 
-// True when the received bytes hold a whole request head: the request line and, when the line names
-// a protocol version, the header block up to its blank line. A line without a version has no headers.
+// True when the received bytes hold a whole request head: the request line and, when that line is
+// well-formed, the header block up to its blank line. A malformed line is refused at once.
 bool head_complete(std::string_view received);
 
 // The route and parameters of a request, Fallback for anything incomplete, malformed or refused.

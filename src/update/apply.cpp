@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "userdata/activity_log.h"
+#include "platform/file_identity.h"
 #include "platform/file_io.h"
 #include "platform/service_manager.h"
 #include "platform/system.h"
@@ -28,6 +29,36 @@ std::string parent_folder(std::string_view path) {
     // "C:\x.exe" and "/x" keep their root.
     if (dir.empty() || (dir.size() == 2 && dir[1] == ':')) dir = std::string(path.substr(0, start));
     return dir;
+}
+
+// The folders that creating dir would make, deepest first: what to take back after a failure.
+std::vector<std::string> missing_folders(const std::string& dir) {
+    std::vector<std::string> out;
+    for (std::string d = dir; !d.empty() && !platform::path_exists(d);) {
+        out.push_back(d);
+        std::string up = parent_folder(d);
+        if (up == d) break;
+        d = std::move(up);
+    }
+    return out;
+}
+
+void remove_created(const std::vector<std::string>& folders) {
+    for (const auto& f : folders) (void)platform::remove_empty_folder(f);
+}
+
+// The checks made before anything is stopped or moved. Paths are compared as the file system
+// sees them: two spellings of one file, or hard links to it, are the same file.
+Status check_paths(const std::string& build, const std::string& target) {
+    switch (platform::entry_kind(build)) {
+        case platform::EntryKind::missing: return fail("the downloaded build is missing");
+        case platform::EntryKind::other: return fail("the downloaded build is not a regular file: " + build);
+        case platform::EntryKind::regular_file: break;
+    }
+    if (platform::same_file(build, target)) return fail("the build is the target itself: " + target);
+    if (platform::entry_kind(target) == platform::EntryKind::other)
+        return fail("the target exists and is not a regular file: " + target);
+    return {};
 }
 
 bool stop_reported(const Result<std::string>& query) {
@@ -104,17 +135,22 @@ ApplyHooks system_apply_hooks() {
 }
 
 Status apply_update(const std::string& build, const std::string& target, const ApplyHooks& hooks) {
-    if (!platform::path_exists(build)) return fail("the downloaded build is missing");
+    if (auto s = check_paths(build, target); !s) return s;
     const bool had_service = hooks.service_exists();
     if (had_service)
         if (auto s = stop_service(hooks); !s) return s;
 
     Status result;
-    if (const std::string dir = parent_folder(target); !dir.empty())
+    const std::string dir = parent_folder(target);
+    const std::vector<std::string> created = dir.empty() ? std::vector<std::string>{} : missing_folders(dir);
+    if (!dir.empty())
         if (auto s = platform::create_folders(dir); !s) result = fail("cannot create " + dir + ": " + s.error());
     if (result) result = swap_in(build, target, hooks);
     if (had_service) (void)hooks.run_sc({"start", kServiceName});
-    if (!result) return result;
+    if (!result) {
+        remove_created(created);
+        return result;
+    }
 
     (void)platform::remove_file(build);
     hooks.log(std::string("update: installed ") + kRunningVersion + " -> " + target);
@@ -128,12 +164,17 @@ Status apply_update(const std::string& build, const std::string& target) {
 Status apply_verified_update(const std::string& build, const std::string& target, std::string_view expected_sha256,
                              const std::string& staging_folder, const ApplyHooks& hooks) {
     if (!is_sha256_text(expected_sha256)) return fail("the expected SHA-256 must be 64 hexadecimal digits");
-    if (!platform::path_exists(build)) return fail("the downloaded build is missing");
-    if (auto s = platform::create_folders(staging_folder); !s)
+    if (auto s = check_paths(build, target); !s) return s;
+    const std::vector<std::string> created = missing_folders(staging_folder);
+    if (auto s = platform::create_folders(staging_folder); !s) {
+        remove_created(created);
         return fail("cannot create " + staging_folder + ": " + s.error());
+    }
     const std::string staged = platform::join_path(staging_folder, kDownloadName);
-    if (auto s = platform::copy_file_over(build, staged); !s)
+    if (auto s = platform::copy_file_over(build, staged); !s) {
+        remove_created(created);
         return fail("cannot copy " + build + " to " + staged + ": " + s.error());
+    }
     auto digest = file_sha256(staged);
     Status result;
     if (!digest)
@@ -143,6 +184,7 @@ Status apply_verified_update(const std::string& build, const std::string& target
     else
         result = apply_update(staged, target, hooks);
     (void)platform::remove_file(staged);
+    remove_created(created);  // only those still empty go
     if (result) (void)platform::remove_file(build);
     return result;
 }

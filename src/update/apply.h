@@ -4,7 +4,10 @@
 // old fallback, rename the target to "{target minus extension}.exe.old", copy the build over the
 // target, drop the fallback; a failed copy puts the fallback back), then start the service
 // again whatever the swap did. No service (always so on Linux): no sc.exe at all.
-// Nothing guards against two processes swapping at once. Blocks the calling thread for up to
+// Refused before anything is stopped: a build that is missing or not a regular file, a build that
+// is the target itself (by file identity, not by spelling), and a target that exists but is not a
+// regular file. Folders created for the target or the staging copy are removed again when the
+// update fails. Nothing guards against two processes swapping at once. Blocks the calling thread for up to
 // about 20 s. The OS-facing steps that tests replace are gathered in ApplyHooks.
 #pragma once
 

@@ -14,6 +14,7 @@
 #include "update/apply.h"
 #include "update/file_digest.h"
 #include "update/manifest.h"
+#include "update/terminal_text.h"
 #include "update/version.h"
 
 namespace nimbalo {
@@ -28,12 +29,13 @@ Status update_check() {
     const std::string current = update::kRunningVersion;
     auto m = update::fetch_manifest();
     if (!m) {
-        platform::write_stdout("current=" + current + " manifest-error=" + m.error() + "\n");
+        platform::write_stdout("current=" + current + " manifest-error=" + update::printable(m.error()) + "\n");
         return {};
     }
     const bool newer = update::is_newer(m->version, current);
-    platform::write_stdout("current=" + current + " remote=" + m->version + " newer=" + (newer ? "true" : "false") +
-                           " url=" + m->url + "\n");
+    // The version and the address are the server's text: printed escaped, never steering the terminal.
+    platform::write_stdout("current=" + current + " remote=" + update::printable(m->version) +
+                           " newer=" + (newer ? "true" : "false") + " url=" + update::printable(m->url) + "\n");
     return {};
 }
 

@@ -45,11 +45,11 @@ void StatusRecord::note_request(std::string_view method, const std::optional<std
     requests_.fetch_add(1, std::memory_order_relaxed);
     {
         std::lock_guard<std::mutex> g(method_lock_);
-        last_method_.assign(method);
+        last_method_ = first_chars(method, kLastErrorChars);  // client texts, of any length
     }
     if (tool) {
         std::lock_guard<std::mutex> g(tool_lock_);
-        last_tool_ = *tool;
+        last_tool_ = first_chars(*tool, kLastErrorChars);
     }
     {
         std::lock_guard<std::mutex> g(error_lock_);

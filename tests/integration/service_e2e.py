@@ -98,7 +98,7 @@ class Service:
             if self.proc.poll() is not None:
                 return False
             try:
-                if raw(self.port, b"GET /health\n") .endswith(b"ok"):
+                if raw(self.port, b"GET /health HTTP/1.1\r\n\r\n").endswith(b"ok"):
                     return True
             except OSError:
                 pass
@@ -172,7 +172,7 @@ def test_routes(port, index_bin):
     check(curl(port, "/status?x") == "Nimbalo service", "/status with query")
     check(curl(port, "/Status") == "Nimbalo service", "/Status")
     check(re.fullmatch(r'\{"entries": \d+\}', curl(port, "/status")) is not None, "status format")
-    check(curl(port, "/status", "-X", "POST") == curl(port, "/status"), "POST /status")
+    check(curl(port, "/status", "-X", "POST") == "Nimbalo service", "POST /status runs nothing")
     prog = json.loads(curl(port, "/progress"))
     check(list(prog) == ["done", "state", "total"] and prog["state"] == 3, f"progress after a built start: {prog}")
 
@@ -201,16 +201,21 @@ def test_routes(port, index_bin):
     # Raw clients.
     check(body(raw(port, [b"GET /sta", b"tus HTTP/1.1\r\nHost: 127.0.0.1\r\n", b"\r\n"])).startswith('{"entries": '),
           "request split over three sends")
-    check(body(raw(port, b"GET /health\n")) == "ok", "line without version")
+    check(body(raw(port, b"GET /health\n")) == "Nimbalo service", "line without version")
     check(body(raw(port, b"GET /health" + b"x" * 9000)) == "Nimbalo service", "no line feed in 8192 bytes")
     check(body(raw(port, b"\r\n\r\n")) == "Nimbalo service", "empty request line")
     for bad in [b"Origin: http://127.0.0.1:1\r\n", b"Referer: http://x/\r\n", b"Sec-Fetch-Site: cross-site\r\n",
-                b"Host: attacker.example\r\n"]:
+                b"Host: attacker.example\r\n", b"Origin : http://x\r\n", b"Host : attacker.example\r\n"]:
         before = mtime(index_bin)
         check(body(raw(port, b"GET /reindex HTTP/1.1\r\n" + bad + b"\r\n")) == "Nimbalo service", f"refused {bad}")
         check(body(raw(port, b"GET /search?q=note HTTP/1.1\r\n" + bad + b"\r\n")) == "Nimbalo service", f"refused search {bad}")
         time.sleep(0.3)
         check(mtime(index_bin) == before, f"no rebuild after {bad}")
+    for line in [b"GET /reindex\r\n\r\n", b"POST /reindex HTTP/1.1\r\n\r\n", b"GET /reindex HTTP/9\r\n\r\n"]:
+        before = mtime(index_bin)
+        check(body(raw(port, line)) == "Nimbalo service", f"refused request line {line}")
+        time.sleep(0.3)
+        check(mtime(index_bin) == before, f"no rebuild after {line}")
 
     # A silent client does not hold up others.
     idle = socket.create_connection(("127.0.0.1", port))

@@ -16,7 +16,7 @@ constexpr Framing L = Framing::line;
 struct Case {
     const char* what;
     std::string input;
-    std::vector<std::pair<std::string, Framing>> frames;  // everything before the session ends
+    std::vector<std::pair<std::string, Framing>> frames;  // everything before the session ends; "<big>" an oversized line
     size_t cap = nimbalo::mcp::kMaxFrameBytes;
 };
 
@@ -24,7 +24,7 @@ std::vector<std::pair<std::string, Framing>> read_all(const std::string& input, 
     StringSource src(input, piece);
     FrameReader reader(src, cap, 7);
     std::vector<std::pair<std::string, Framing>> out;
-    while (auto f = reader.next()) out.emplace_back(f->body, f->framing);
+    while (auto f = reader.next()) out.emplace_back(f->oversized ? "<big>" : f->body, f->framing);
     return out;
 }
 
@@ -48,7 +48,7 @@ TEST(FrameReader, Table) {
         {"short body", "Content-Length: 10\r\n\r\n{}", {}},
         {"body keeps line feeds", "Content-Length: 9\r\n\r\n{\n\"a\":1\n}", {{"{\n\"a\":1\n}", H}}},
         {"bare LF headers", "Content-Length: 2\n\n{}", {{"{}", H}}},
-        {"blank line first", "\r\nContent-Length: 2\r\n\r\n{}", {}},
+        {"blank lines between messages are skipped", "\r\nContent-Length: 2\r\n\r\n{}\n\n{}\n", {{"{}", H}, {"{}", L}}},
         {"two frames back to back", "Content-Length: 1\r\n\r\n1Content-Length: 1\r\n\r\n2", {{"1", H}, {"2", H}}},
         {"json lines", "{\"a\":1}\n{\"b\":2}\r\n", {{"{\"a\":1}", L}, {"{\"b\":2}", L}}},
         {"json line with leading blanks", " \t{\"a\":1}\n", {{" \t{\"a\":1}", L}}},
@@ -56,24 +56,57 @@ TEST(FrameReader, Table) {
         {"json line then header frame", "{}\nContent-Length: 2\r\n\r\n[]", {{"{}", L}, {"[]", H}}},
         {"header frame then json line", "Content-Length: 2\r\n\r\n[]{\"x\":0}\n", {{"[]", H}, {"{\"x\":0}", L}}},
         {"json line inside a header block is a header", "X-A: 1\r\n{\"a\":1}\r\nContent-Length: 2\r\n\r\n{}", {{"{}", H}}},
-        {"array line is not a message", "[1]\n\n", {}},
+        {"array line is a message", "[1]\n{}\n", {{"[1]", L}, {"{}", L}}},
+        {"garbage line is a message", "hello\n{}\n", {{"hello", L}, {"{}", L}}},
+        {"colon-less word is a message", "Content-Length 2\n{}\n", {{"Content-Length 2", L}, {"{}", L}}},
         {"invalid UTF-8 header ends", "X-A: \xff\r\nContent-Length: 2\r\n\r\n{}", {}},
-        {"invalid UTF-8 json line ends", "{\"a\":\"\xc3\"}\n", {}},
+        {"invalid UTF-8 json line is a message", "{\"a\":\"\xc3\"}\n{}\n", {{"{\"a\":\"\xc3\"}", L}, {"{}", L}}},
+        {"end inside a header block", "Content-Length: 2\r\n", {}},
         {"nothing", "", {}},
         // A huge announced length must end the session before any allocation is tried.
         {"absurd length", "Content-Length: 1099511627776\r\n\r\n{}", {}},
         {"cap: body at the cap", "Content-Length: 20\r\n\r\n" + std::string(20, '7'), {{std::string(20, '7'), H}}, 20},
         {"cap: body above the cap", "Content-Length: 21\r\n\r\n" + std::string(21, '7'), {}, 20},
         {"cap: json line at the cap", "{\"a\":\"" + std::string(12, 'x') + "\"}\n", {{"{\"a\":\"" + std::string(12, 'x') + "\"}", L}}, 20},
-        {"cap: json line above the cap", "{\"a\":\"" + std::string(13, 'x') + "\"}\n", {}, 20},
-        {"cap: header line above the cap", "X-Long: " + std::string(13, 'x') + "\r\nContent-Length: 2\r\n\r\n{}", {}, 20},
-        {"cap: endless line without LF", std::string(100, 'x'), {}, 20},
+        {"cap: json line above the cap is skipped", "{\"a\":\"" + std::string(13, 'x') + "\"}\n{}\n", {{"<big>", L}, {"{}", L}}, 20},
+        {"cap: long first header line is skipped", "X-Long: " + std::string(13, 'x') + "\r\nContent-Length: 2\r\n\r\n{}", {{"<big>", L}, {"{}", H}}, 20},
+        {"cap: long later header line ends", "X: 1\r\nX-Long: " + std::string(13, 'x') + "\r\nContent-Length: 2\r\n\r\n{}", {}, 20},
+        {"cap: endless line without LF", std::string(100, 'x'), {{"<big>", L}}, 20},
     };
     for (const auto& c : cases) {
         for (size_t piece : {size_t(1), size_t(3), size_t(1) << 16}) {
             EXPECT_EQ(read_all(c.input, piece, c.cap), c.frames) << c.what << " (pieces of " << piece << ")";
         }
     }
+}
+
+TEST(FrameReader, SaysWhyTheSessionEnded) {
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"", "stdin closed"},
+        {"{}\n", "stdin closed"},
+        {"Content-Length: 2\r\n", "input ended inside a header block"},
+        {"Content-Length: 17000000\r\n\r\n", "a Content-Length above 16777216 bytes"},
+        {"Content-Length: -1\r\n\r\n", "a header block without a valid Content-Length"},
+        {"Content-Length: 9\r\n\r\n{}", "input ended inside a body"},
+        {"X: \xc3\r\n", "a header line that is not UTF-8"},
+    };
+    for (const auto& [input, why] : rows) {
+        StringSource src(input, 3);
+        FrameReader reader(src);
+        while (reader.next()) {
+        }
+        EXPECT_EQ(reader.end_reason(), why) << input;
+    }
+}
+
+TEST(FrameReader, AnOversizedLineIsSkippedWithoutKeepingIt) {
+    // 64 MiB through a 16-byte cap, then the next message as usual.
+    StringSource src(std::string(64 << 20, 'x') + "\n{}\n", 1 << 16);
+    FrameReader reader(src, 16, 4096);
+    auto a = reader.next();
+    ASSERT_TRUE(a && a->oversized && a->body.empty());
+    auto b = reader.next();
+    ASSERT_TRUE(b && b->body == "{}");
 }
 
 TEST(FrameReader, StopsReadingAtEndOfSession) {

@@ -25,20 +25,21 @@ struct SessionRun {
     std::string out;
     std::vector<std::string> log;
     std::optional<StatusSnapshot> status;
+    Status ended;
 };
 
-SessionRun run(const std::string& input) {
+SessionRun run(const std::string& input, size_t piece = 5) {
     const nimbalo::fixtures::TempDir tmp("nimbalo_server_test");
     const fs::path dir = tmp.path() / "data";
     SessionRun r;
-    StringSource src(input, 5);
+    StringSource src(input, piece);
     FrameReader reader(src);
     SessionIo io{reader, [&](std::string_view f) { r.out += f; }, [&](std::string_view l) { r.log.emplace_back(l); }};
     FakeCore core;
     ScriptedService service;
     Tools tools(core.backend(), service, [](std::string_view) { return std::nullopt; });
     StatusRecord status(dir.string());
-    run_session(io, tools, status);
+    r.ended = run_session(io, tools, status);
     r.status = read_status_in(dir.string());
     return r;
 }
@@ -59,13 +60,18 @@ TEST(Server, RepliesByteForByte) {
         {"fraction id", frame(R"({"id":2.5,"method":"ping"})"), frame(R"({"id":2.5,"jsonrpc":"2.0","result":{}})")},
         {"object id", frame(R"({"id":{"z":1,"a":[null]},"method":"ping"})"),
          frame(R"({"id":{"a":[null],"z":1},"jsonrpc":"2.0","result":{}})")},
-        {"null id is still an id", frame(R"({"id":null})"),
-         frame(R"({"error":{"code":-32601,"message":"method not found: "},"id":null,"jsonrpc":"2.0"})")},
+        {"null id is still an id", frame(R"({"id":null,"method":"x"})"),
+         frame(R"({"error":{"code":-32601,"message":"method not found: x"},"id":null,"jsonrpc":"2.0"})")},
+        {"id without a method", frame(R"({"id":6})"),
+         frame(R"({"error":{"code":-32600,"message":"Invalid Request"},"id":6,"jsonrpc":"2.0"})")},
+        {"method not a string", frame(R"({"id":6,"method":7})"),
+         frame(R"({"error":{"code":-32600,"message":"Invalid Request"},"id":6,"jsonrpc":"2.0"})")},
         {"unknown method", frame(R"({"id":3,"method":"resources/list"})"),
          frame(R"({"error":{"code":-32601,"message":"method not found: resources/list"},"id":3,"jsonrpc":"2.0"})")},
         {"no id: no reply", frame("{}"), ""},
         {"notification: no reply", frame(R"({"method":"ping"})"), ""},
-        {"not an object: no reply", frame("[1,2]"), ""},
+        {"batch", frame("[1,2]"), frame(R"({"error":{"code":-32600,"message":"Invalid Request"},"id":null,"jsonrpc":"2.0"})")},
+        {"not an object", frame("7"), frame(R"({"error":{"code":-32600,"message":"Invalid Request"},"id":null,"jsonrpc":"2.0"})")},
         {"cancelled: no reply", frame(R"({"id":4,"method":"notifications/cancelled"})"), ""},
         {"initialized: no reply", frame(R"({"id":5,"method":"notifications/initialized"})"), ""},
         {"json line answered as a line", R"({"jsonrpc":"2.0","id":8,"method":"ping"})" "\r\n",
@@ -117,23 +123,63 @@ TEST(Server, ClientTextsCannotForgeLogLines) {
     EXPECT_NE(r.out.find(R"("message":"method not found: x\n2026)"), std::string::npos);
 }
 
-TEST(Server, MalformedInputEndsTheSession) {
-    const std::vector<std::pair<const char*, std::string>> rows = {
-        {"zero length", frame("")},
-        {"not JSON", frame("{x")},
-        {"bad JSON line", "{x\n"},
-        {"lone surrogate escape", frame(R"({"id":1,"method":"\udc80"})")},
-        {"nested too deep", frame(std::string(100000, '[') + std::string(100000, ']'))},
-        {"nested too deep in a line", "{\"id\":" + std::string(5000, '[') + std::string(5000, ']') + "}\n"},
+TEST(Server, MalformedMessagesAreAnsweredAndTheSessionGoesOn) {
+    const std::string parse_error = R"({"error":{"code":-32700,"message":"Parse error"},"id":null,"jsonrpc":"2.0"})";
+    const std::string invalid = R"({"error":{"code":-32600,"message":"Invalid Request"},"id":null,"jsonrpc":"2.0"})";
+    const std::string pong = R"({"id":1,"jsonrpc":"2.0","result":{}})";
+    const std::string ping_line = R"({"jsonrpc":"2.0","id":1,"method":"ping"})" "\n";
+    const std::vector<std::tuple<const char*, std::string, std::string>> rows = {
+        {"bad JSON line", "{x\n", parse_error + "\n"},
+        {"garbage line", "hello there\n", parse_error + "\n"},
+        {"invalid UTF-8 line", "{\"id\":\"\xff\"}\n", parse_error + "\n"},
+        {"nested too deep in a line", "{\"id\":" + std::string(5000, '[') + std::string(5000, ']') + "}\n", parse_error + "\n"},
+        {"100,000 brackets", std::string(100000, '[') + "\n", parse_error + "\n"},
+        {"20 MiB line", "{\"id\":\"" + std::string(20 << 20, 'x') + "\"}\n", parse_error + "\n"},
+        {"batch line", R"([{"jsonrpc":"2.0","id":9,"method":"ping"}])" "\n", invalid + "\n"},
+        {"zero length frame", frame(""), frame(parse_error)},
+        {"not JSON frame", frame("{x"), frame(parse_error)},
+        {"lone surrogate escape", frame(R"({"id":1,"method":"\udc80"})"), frame(parse_error)},
+        {"nested too deep", frame(std::string(100000, '[') + std::string(100000, ']')), frame(parse_error)},
+        {"blank lines", "\n\r\n", ""},
     };
-    for (const auto& [what, bad] : rows) {
-        const SessionRun r = run(bad + frame(R"({"id":1,"method":"ping"})"));
-        EXPECT_EQ(r.out, "") << what;
-        ASSERT_FALSE(r.log.empty());
-        EXPECT_TRUE(r.log.back().ends_with("stdin closed")) << what;
+    for (const auto& [what, bad, answer] : rows) {
+        const SessionRun r = run(bad + ping_line, 1 << 16);
+        EXPECT_EQ(r.out, answer + pong + "\n") << what;
+        EXPECT_TRUE(r.ended.ok()) << what;
         ASSERT_TRUE(r.status);
-        EXPECT_EQ(r.status->requests, 0u) << what;
+        EXPECT_EQ(r.status->requests, 1u) << what;  // only the ping
     }
+}
+
+TEST(Server, BrokenFramingEndsTheSessionSayingWhy) {
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"Content-Length: 99999999999\r\n\r\n{}", "a Content-Length above 16777216 bytes"},
+        {"Content-Length: x\r\n\r\n{}", "a header block without a valid Content-Length"},
+        {"Content-Length: 50\r\n\r\n{}", "input ended inside a body"},
+        {"X-A: \xff\r\n\r\n", "a header line that is not UTF-8"},
+    };
+    for (const auto& [bad, why] : rows) {
+        const SessionRun r = run(bad);
+        EXPECT_EQ(r.out, "") << why;
+        ASSERT_FALSE(r.log.empty());
+        EXPECT_TRUE(r.log.back().ends_with("  " + why)) << r.log.back();
+        EXPECT_FALSE(r.ended.ok()) << why;
+    }
+    EXPECT_TRUE(run("").ended.ok());
+}
+
+TEST(Server, LongClientNamesAreCutInTheStatusAndTheLog) {
+    const std::string name(1 << 20, 'm');
+    const SessionRun r = run(frame(R"({"id":1,"method":")" + name + R"("})") +
+                             frame(R"({"id":2,"method":"tools/call","params":{"name":")" + name + R"("}})"), 1 << 16);
+    ASSERT_TRUE(r.status);
+    EXPECT_EQ(r.status->last_method, "tools/call");
+    EXPECT_EQ(r.status->last_tool, std::string(kLastErrorChars, 'm'));
+    EXPECT_LE(r.status->last_error.size(), kLastErrorChars);
+    for (const auto& line : r.log) EXPECT_LT(line.size(), 1000u);
+    const SessionRun m = run(frame(R"({"id":1,"method":")" + name + R"("})"));
+    ASSERT_TRUE(m.status);
+    EXPECT_EQ(m.status->last_method, std::string(kLastErrorChars, 'm'));
 }
 
 TEST(Server, NestingWithinTheLimitIsAnswered) {

@@ -335,6 +335,25 @@ await check("header framing: exact reply bytes", async () => {
   );
 });
 
+await check("malformed lines are answered and the session goes on; broken framing fails the process", async () => {
+  const ping = (id) => `{"jsonrpc":"2.0","id":${id},"method":"ping"}\n`;
+  const parseError = '{"error":{"code":-32700,"message":"Parse error"},"id":null,"jsonrpc":"2.0"}\n';
+  const invalid = '{"error":{"code":-32600,"message":"Invalid Request"},"id":null,"jsonrpc":"2.0"}\n';
+  const pong = (id) => `{"id":${id},"jsonrpc":"2.0","result":{}}\n`;
+  const input = Buffer.concat([
+    Buffer.from("{not json\n" + ping(1) + "[" + ping(2).trim() + "]\n" + ping(3)),
+    Buffer.from([0x7b, 0xff, 0x7d, 0x0a]),
+    Buffer.from("x".repeat(20 << 20) + "\n" + "[".repeat(100000) + "\n" + ping(4)),
+  ]);
+  const r = await rawSession(input);
+  assert.equal(r.out, parseError + pong(1) + invalid + pong(3) + parseError + parseError + parseError + pong(4));
+  assert.equal(r.code, 0);
+  const broken = await rawSession(ping(5) + "Content-Length: 99999999999\r\n\r\n{}");
+  assert.equal(broken.out, pong(5));
+  assert.notEqual(broken.code, 0);
+  assert.match(broken.err, /a Content-Length above 16777216 bytes/);
+});
+
 // ---- the switch off ---------------------------------------------------------------------------------
 await check("disabled: refusal on stderr, nothing read, log line, no status file", async () => {
   const statusFile = path.join(dataFolder, "mcp-status.json");

@@ -251,5 +251,27 @@ TEST(Regex, CompiledSizeLimitAndCaseRetry) {
     EXPECT_FALSE(RE2::PartialMatch("xSCAN", *cs->matcher));
 }
 
+TEST(Regex, AQueryIsBoundedInTermsAndCompiledSizeTogether) {
+    auto words = [](size_t n, const std::string& word) {
+        std::string q;
+        for (size_t i = 0; i < n; ++i) q += word + std::to_string(i) + " ";
+        return q;
+    };
+    EXPECT_TRUE(parse_query(words(kMaxQueryTerms, "regex:^a.*b"), false).ok());
+    EXPECT_TRUE(parse_query(words(kMaxQueryTerms, "-note"), false).ok());
+    // 450 regex terms once took a minute and most of a gigabyte: refused before any is compiled.
+    for (const std::string& q : {words(kMaxQueryTerms + 1, "note"), words(450, "regex:(a|b|c)+[x-z]{20}")}) {
+        auto r = parse_query(q, false);
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.error(), "too many terms (at most 64 in one query)");
+    }
+    // A pattern that fits the budget alone does not fit it four times over.
+    const std::string large = "regex:\\pL{500}";
+    EXPECT_TRUE(parse_query(large, false).ok());
+    auto together = parse_query(large + " " + large + " " + large + " " + large, false);
+    ASSERT_FALSE(together.ok());
+    EXPECT_EQ(together.error(), "regex: the query's patterns are too large together (10 MiB at most for all of them)");
+}
+
 }  // namespace
 }  // namespace nimbalo

@@ -18,7 +18,6 @@ TEST(HttpRequest, RoutesByExactTarget) {
         Route route;
     } cases[] = {
         {get("/status"), Route::Status},
-        {"POST /status HTTP/1.1\r\n\r\n", Route::Status},
         {get("/Status"), Route::Fallback},
         {get("/status?x=1"), Route::Fallback},
         {get("/progress"), Route::Progress},
@@ -32,13 +31,41 @@ TEST(HttpRequest, RoutesByExactTarget) {
         {"GET\r\n\r\n", Route::Fallback},
         {"", Route::Fallback},
         {"GET /health HTTP/1.1", Route::Fallback},             // no line feed yet
-        {"GET /health\n", Route::Health},                      // no version: no headers follow
         {"GET /health", Route::Fallback},
-        {"GET\t/health \t HTTP/1.0\n\n", Route::Health},       // any white space separates words
+        {"GET /health HTTP/1.0\n\n", Route::Health},
         {"GET /health HTTP/1.1\r\nHost: 127.0.0.1\r\n", Route::Fallback},  // head not finished
-        {"X /health HTTP/1.1\n\nGET /status HTTP/1.1\n\n", Route::Health},  // first line only
+        {"GET /health HTTP/1.1\n\nGET /status HTTP/1.1\n\n", Route::Health},  // first line only
     };
     for (const auto& c : cases) EXPECT_EQ(parse_request(c.request, 8123).route, c.route) << c.request;
+}
+
+TEST(HttpRequest, OnlyAWellFormedGetRequestLineIsAnswered) {
+    const char* refused[] = {
+        "GET /health\r\n\r\n",                  // no version: would skip every header check
+        "GET /health\n",
+        "POST /health HTTP/1.1\r\n\r\n",
+        "HEAD /health HTTP/1.1\r\n\r\n",
+        "get /health HTTP/1.1\r\n\r\n",
+        "X /health HTTP/1.1\r\n\r\n",
+        "GET /health HTTP/2.0\r\n\r\n",
+        "GET /health HTTP/1.1 extra\r\n\r\n",
+        "GET  /health HTTP/1.1\r\n\r\n",
+        "GET\t/health HTTP/1.1\r\n\r\n",
+        "GET /health\tHTTP/1.1\r\n\r\n",
+        "GET /health HTTP/1.1 \r\n\r\n",
+        " GET /health HTTP/1.1\r\n\r\n",
+        "GET health HTTP/1.1\r\n\r\n",
+        "GET /he\x01lth HTTP/1.1\r\n\r\n",
+    };
+    for (const char* r : refused) EXPECT_EQ(parse_request(r, 8123).route, Route::Fallback) << r;
+    EXPECT_EQ(parse_request("GET /health HTTP/1.0\r\n\r\n", 8123).route, Route::Health);
+}
+
+TEST(HttpRequest, MalformedRequestLineIsCompleteAtOnce) {
+    // A refused line is answered without waiting for headers that would not be read.
+    EXPECT_TRUE(head_complete("POST /status HTTP/1.1\r\n"));
+    EXPECT_TRUE(head_complete("GET /status\r\n"));
+    EXPECT_FALSE(head_complete("GET /status HTTP/1.1\r\n"));
 }
 
 TEST(HttpRequest, HeadIsCompleteOnlyWithItsBlankLine) {
@@ -85,6 +112,11 @@ TEST(HttpRequest, BrowserMarksAndForeignHostsAreRefused) {
         {"Host: 127.0.0.1\r\nSec-Fetch-Site: same-site\r\n", false},
         {"Host: 127.0.0.1\r\nno colon here\r\n", false},
         {"Host: 127.0.0.1\r\n folded: line\r\n", false},
+        {"Host : evil.example\r\n", false},  // white space before the colon
+        {"Host: 127.0.0.1\r\nOrigin : http://x\r\n", false},
+        {"Host: 127.0.0.1\r\nOrigin\t: http://x\r\n", false},
+        {"Host: 127.0.0.1\r\nSec-Fetch-Site : cross-site\r\n", false},
+        {"Host: 127.0.0.1\r\nX(y): z\r\n", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(parse_request(get("/reindex", c.headers), 8123).route == Route::Reindex, c.answered) << c.headers;

@@ -127,48 +127,82 @@ TEST(Server, NoLineFeedWithinTheCapGetsTheFallback) {
 TEST(Server, LargeBodyAfterTheHeadStillGetsItsAnswerNotAReset) {
     Served srv;
     auto s = srv.connect();
-    ASSERT_TRUE(s.send_all("POST /status HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 30000\r\n\r\n" + std::string(30000, 'b')).ok());
+    ASSERT_TRUE(s.send_all("GET /status HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 30000\r\n\r\n" + std::string(30000, 'b')).ok());
     EXPECT_EQ(body_of(read_all(s)), "{\"entries\": 1}");
 }
 
 TEST(Server, SilentClientsAreCutOffAndDoNotBlockOthers) {
     ServerLimits limits;
-    limits.receive_timeout_ms = 400;
+    limits.request_timeout_ms = 400;
     Served srv(limits);
     auto idle = srv.connect();  // says nothing
     const auto t0 = Clock::now();
-    EXPECT_EQ(body_of(ask(srv, "GET /health\n")), "ok");
+    EXPECT_EQ(body_of(ask(srv, "GET /health HTTP/1.1\n\n")), "ok");
     EXPECT_LT(Clock::now() - t0, 300ms);
     EXPECT_EQ(body_of(read_all(idle)), "Nimbalo service");  // after its time-out
 }
 
+TEST(Server, AnsweredConnectionsOutliveTheirDeadlineHarmlessly) {
+    ServerLimits limits;
+    limits.request_timeout_ms = 300;
+    Served srv(limits);
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(body_of(ask(srv, "GET /health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")), "ok") << round;
+        std::this_thread::sleep_for(500ms);  // past the deadline of the answered connection
+    }
+}
+
+TEST(Server, TheDeadlineRunsFromAcceptNotFromTheLastByte) {
+    ServerLimits limits;
+    limits.request_timeout_ms = 500;
+    Served srv(limits);
+    auto slow = srv.connect();
+    const std::string request = "GET /health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    // One byte every 100 ms would take 4 s; each byte used to restart the time-out.
+    std::thread trickle([&] {
+        for (const char c : request) {
+            if (!slow.send_all(std::string_view(&c, 1)).ok()) return;
+            std::this_thread::sleep_for(100ms);
+        }
+    });
+    EXPECT_EQ(body_of(read_all(slow)), "Nimbalo service");
+    trickle.join();
+}
+
+TEST(Server, ManyIdleConnectionsDoNotHoldOffAClient) {
+    Served srv;
+    std::vector<platform::Socket> idle;
+    for (int i = 0; i < 300; ++i) idle.push_back(srv.connect());
+    for (int i = 0; i < 20; ++i) ASSERT_EQ(body_of(ask(srv, "GET /health HTTP/1.1\n\n")), "ok");
+}
+
 TEST(Server, ConnectionsBeyondTheCapAreClosedAtOnce) {
     ServerLimits limits;
-    limits.receive_timeout_ms = 600;
-    limits.max_handlers = 2;
+    limits.request_timeout_ms = 600;
+    limits.max_connections = 2;
     Served srv(limits);
     auto a = srv.connect();
     auto b = srv.connect();
-    std::this_thread::sleep_for(100ms);  // both taken by handler threads
+    std::this_thread::sleep_for(100ms);  // both held by the loop
     auto c = srv.connect();
-    (void)c.send_all("GET /health\n");
+    (void)c.send_all("GET /health HTTP/1.1\n\n");
     EXPECT_EQ(read_all(c), "");  // closed unanswered
     EXPECT_EQ(body_of(read_all(a)), "Nimbalo service");
     EXPECT_EQ(body_of(read_all(b)), "Nimbalo service");
-    a.close();  // ends the handlers' drain
+    a.close();  // ends the drain
     b.close();
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(body_of(ask(srv, "GET /health\n")), "ok");  // slots free again
+    EXPECT_EQ(body_of(ask(srv, "GET /health HTTP/1.1\n\n")), "ok");  // room again
 }
 
 TEST(Server, ConnectionsAreTakenWithoutPollingDelay) {
     Served srv;
-    ask(srv, "GET /health\n");
+    ask(srv, "GET /health HTTP/1.1\n\n");
     // With a sleep-when-idle accept loop each of these would wait up to 100 ms.
     const auto t0 = Clock::now();
     for (int i = 0; i < 20; ++i) {
         std::this_thread::sleep_for(5ms);
-        ASSERT_EQ(body_of(ask(srv, "GET /health\n")), "ok");
+        ASSERT_EQ(body_of(ask(srv, "GET /health HTTP/1.1\n\n")), "ok");
     }
     EXPECT_LT(Clock::now() - t0, 800ms);
 }

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 
 #include "platform/sha256.h"
 #include "support/temp_dir.h"
@@ -118,6 +119,70 @@ TEST(Apply, MissingBuildAndMissingTarget) {
     EXPECT_EQ(read_text(fresh), "NEW BUILD");
 }
 
+TEST(Apply, RefusesABuildThatIsTheTargetAndATargetThatIsNoFile) {
+    struct Case {
+        const char* name;
+        std::function<std::string(Files&)> target;  // prepares the case, returns the target
+        std::string error_start;
+    };
+    const Case cases[] = {
+        {"same spelling", [](Files& f) { return f.build; }, "the build is the target itself: "},
+        {"another spelling", [](Files& f) { return f.dir / "app/../nimbalo.new.exe"; }, "the build is the target itself: "},
+        {"hard link", [](Files& f) {
+             fs::create_hard_link(f.build, f.dir / "app/linked.exe");
+             return f.dir / "app/linked.exe";
+         }, "the build is the target itself: "},
+        {"symbolic link", [](Files& f) {
+             fs::create_symlink(f.build, f.dir / "app/sym.exe");
+             return f.dir / "app/sym.exe";
+         }, "the build is the target itself: "},
+        {"folder", [](Files& f) {
+             fs::create_directories(f.dir / "app/folder.exe/inside");
+             return f.dir / "app/folder.exe";
+         }, "the target exists and is not a regular file: "},
+        {"link to another file", [](Files& f) {
+             fs::create_symlink(f.target, f.dir / "app/other.exe");
+             return f.dir / "app/other.exe";
+         }, "the target exists and is not a regular file: "},
+    };
+    for (const auto& c : cases) {
+        Files f;
+        const std::string target = c.target(f);
+        for (bool verified : {false, true}) {
+            FakeMachine m;
+            m.service = true;
+            const Status s = verified ? apply_verified_update(f.build, target, std::string(64, 'a'), f.dir / "staging", m.hooks())
+                                      : apply_update(f.build, target, m.hooks());
+            ASSERT_FALSE(s.ok()) << c.name;
+            EXPECT_TRUE(s.error().starts_with(c.error_start)) << c.name << ": " << s.error();
+            EXPECT_TRUE(m.calls.empty()) << c.name << ": nothing is stopped";
+            EXPECT_EQ(read_text(f.build), "NEW BUILD") << c.name;
+            EXPECT_FALSE(fs::exists(f.dir / "staging")) << c.name;
+        }
+        EXPECT_TRUE(fs::exists(target)) << c.name;
+    }
+    Files f;
+    fs::remove(f.build);
+    fs::create_directories(f.build);
+    FakeMachine m;
+    EXPECT_EQ(apply_update(f.build, f.target, m.hooks()).error(), "the downloaded build is not a regular file: " + f.build);
+}
+
+TEST(Apply, FailureLeavesNoFolderItCreated) {
+    Files f;
+    FakeMachine m;
+    // The verified path: a bad digest after the staging folder (two levels) was made.
+    EXPECT_FALSE(apply_verified_update(f.build, f.target, std::string(64, 'a'), f.dir / "p/q/update", m.hooks()).ok());
+    EXPECT_FALSE(fs::exists(f.dir / "p"));
+    // The plain path: a copy that fails into a folder made for the target.
+    EXPECT_FALSE(apply_update("/proc/self/mem", f.dir / "x/y/nimbalo.exe", m.hooks()).ok());
+    EXPECT_FALSE(fs::exists(f.dir / "x"));
+    // Folders that were there before stay.
+    fs::create_directories(f.dir / "kept");
+    EXPECT_FALSE(apply_update("/proc/self/mem", f.dir / "kept/nimbalo.exe", m.hooks()).ok());
+    EXPECT_TRUE(fs::exists(f.dir / "kept"));
+}
+
 TEST(Apply, StopPollingTable) {
     struct Case {
         const char* name;
@@ -196,10 +261,10 @@ TEST(Apply, LockedTargetRetriesTwentyTimesAndStillStartsTheService) {
 
 TEST(Apply, FailedCopyRestoresTheOldExecutable) {
     Files f;
-    fs::remove(f.build);
-    fs::create_directories(f.build);  // exists, but cannot be read as a file: every copy fails
+    // A regular file whose first read fails (even for root): every copy fails.
+    const std::string unreadable = "/proc/self/mem";
     FakeMachine m;
-    const Status s = apply_update(f.build, f.target, m.hooks());
+    const Status s = apply_update(unreadable, f.target, m.hooks());
     ASSERT_FALSE(s.ok());
     EXPECT_TRUE(s.error().starts_with("could not replace " + f.target + ": ")) << s.error();
     EXPECT_NE(s.error().find("(os error "), std::string::npos) << s.error();

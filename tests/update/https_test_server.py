@@ -63,6 +63,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "/good/version.txt": ("version=0.6.0\nurl=/download/nimbalo.exe\nsha256=%s\nsize=%d\n"
                                   % (sha, len(build))).encode(),
             "/same/version.txt": b"version=0.5.5\n",
+            "/escapes/version.txt": b"version=9.9\x1b]0;owned\x07\nurl=https://x.example/\x1b[2Jn.exe\xc2\x9b\n",
             "/ua/version.txt": b"version=" + self.headers.get("User-Agent", "").encode() + b"\n",
             "/big/version.txt": big_manifest(),
         }
