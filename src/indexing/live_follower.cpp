@@ -11,6 +11,9 @@ namespace {
 // Compact when this share of the arena (or more) is text no entry uses.
 constexpr uint64_t kDeadShareDivisor = 4;
 
+// How long a batch waits for the last search on the spare copy before copying afresh.
+constexpr auto kLongestHold = std::chrono::milliseconds(50);
+
 void compact_if_worth_it(Index& ix) {
     if (dead_arena_bytes(ix) * kDeadShareDivisor > ix.names.size()) compact_arena(ix);
 }
@@ -144,8 +147,16 @@ void LiveFollower::catch_up_spare(bool wait) {
         return;
     }
     if (spare_behind_.empty()) return;
+    // Searches hold an index for milliseconds; one held longer (a slow client) is left to its
+    // holder, and the spare is made afresh as a copy of the published index instead.
+    const auto give_up = std::chrono::steady_clock::now() + kLongestHold;
     while (spare_.use_count() > 1) {
         if (!wait) return;
+        if (std::chrono::steady_clock::now() > give_up) {
+            spare_ = std::make_shared<Index>(*published_);
+            spare_behind_.clear();
+            return;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     for (const LiveBatch& b : spare_behind_) {

@@ -5,7 +5,8 @@
 // batch is replayed on the other copy once its last search has let go of it. A search never sees
 // an index change under it and never waits; a batch costs two applications of it (O(entries) at
 // worst, for the compaction of removed entries and the merge into the name order) and no copy
-// of the index. The price is memory: two indexes while following.
+// of the index. The price is memory: two indexes while following (three for as long as a search
+// holds the spare copy more than 50 ms: the follower then copies afresh rather than wait).
 //
 // Every period (500 ms) the follower asks the journal where it stands and reads what is new,
 // reads the FILE records of the changed files for exact sizes and times (live_batch.h), and
