@@ -3,8 +3,9 @@
 #
 #  - test_<name>.exe for each folder named in NIMBALO_WINE_TEST_DIRS: the same GoogleTest sources
 #    as the native test_<name>, built against the cross-built core and Debian's GoogleTest sources.
+#  - replay_<input>.exe for each fuzz target: its corpus replayed without libFuzzer.
 #  - wine_probe.exe: raw volume access and the executable's resources, as only Windows shows them.
-set(NIMBALO_WINE_TEST_DIRS "cli;platform;deps;common;mft;index;query;userdata;update_live" CACHE STRING "tests/ folders also built as Windows test programs")
+set(NIMBALO_WINE_TEST_DIRS "cli;platform;deps;common;mft;index;query;userdata;setup;gui;update_live" CACHE STRING "tests/ folders also built as Windows test programs")
 # Test files that only make sense on the build machine, with the reason.
 set(NIMBALO_WINE_TEST_EXCLUDE
   tests/mft/real_volumes_test.cpp  # runs fsntfsinfo, sh and tools/mkimage.sh (Linux tools, root)
@@ -53,6 +54,13 @@ if(EXISTS ${NIMBALO_GTEST_SOURCE}/CMakeLists.txt)
 else()
   message(STATUS "GoogleTest sources not found in ${NIMBALO_GTEST_SOURCE}: no Windows test programs")
 endif()
+
+# replay_<input>.exe: every fuzz corpus through its target, as the native test run does.
+nimbalo_fuzz_replays(wine_replays EXCLUDE_FROM_ALL)
+foreach(input ${wine_replays})
+  target_compile_options(replay_${input} PRIVATE -O1)
+  target_link_options(replay_${input} PRIVATE -mconsole)
+endforeach()
 
 add_executable(wine_probe EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/wine/wine_probe.cpp)
 target_compile_options(wine_probe PRIVATE ${NIMBALO_WARNINGS})

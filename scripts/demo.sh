@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# The main job on a fresh Debian 12 machine (as root): install what is missing, build, make the demo
-# NTFS volume, map it as drive D and search it.
+# The main job on a fresh Debian 12 machine: install what is missing, build, make the demo NTFS
+# volume, map it as drive D and search it. Installing packages and mounting the image need root:
+# run it as root, or as a user who may use sudo (the script then restarts itself through sudo).
 set -euo pipefail
+if [ "$(id -u)" != 0 ]; then
+  command -v sudo >/dev/null || { echo "demo: run this as root (installing packages and mounting need it)" >&2; exit 1; }
+  exec sudo bash "$0" "$@"
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh

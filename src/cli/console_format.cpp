@@ -1,7 +1,6 @@
 #include "cli/console_format.h"
 
-#include <cstdio>
-
+#include "common/filetime.h"
 #include "common/text.h"
 
 namespace nimbalo {
@@ -20,30 +19,10 @@ std::string format_size(uint64_t bytes) {
 
 std::string format_filetime(uint64_t filetime) {
     if (filetime == 0) return "-";
-    int64_t y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    if (filetime < (uint64_t(1) << 63)) {
-        const uint64_t secs = filetime / 10000000;
-        // Days since 1601-01-01, shifted to days since 1970-01-01 for the civil conversion.
-        const int64_t days = int64_t(secs / 86400) - 134774;
-        const uint64_t rem = secs % 86400;
-        h = int64_t(rem / 3600);
-        mi = int64_t(rem % 3600 / 60);
-        s = int64_t(rem % 60);
-        // Howard Hinnant's days-to-civil algorithm.
-        const int64_t z = days + 719468;
-        const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-        const int64_t doe = z - era * 146097;
-        const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-        const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-        const int64_t mp = (5 * doy + 2) / 153;
-        d = doy - (153 * mp + 2) / 5 + 1;
-        mo = mp < 10 ? mp + 3 : mp - 9;
-        y = yoe + era * 400 + (mo <= 2 ? 1 : 0);
-    }
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", (long long)y, (long long)mo,
-                  (long long)d, (long long)h, (long long)mi, (long long)s);
-    return buf;
+    // Values past the signed range are what a corrupt record gives: shown as all zeros, as the
+    // system's own conversion would refuse them.
+    if (filetime >= (uint64_t(1) << 63)) return "0000-00-00 00:00:00";
+    return utc_date_time_text(filetime);
 }
 
 std::string hit_line(const SearchHit& hit) {

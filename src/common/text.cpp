@@ -11,49 +11,6 @@ namespace {
 
 constexpr uint32_t kReplacement = 0xFFFD;
 
-// Decode one code point at text[i]; returns the number of bytes consumed (>= 1) and sets cp,
-// or sets cp = kReplacement and consumes the maximal invalid subpart.
-size_t decode_one(std::string_view text, size_t i, uint32_t& cp, bool& valid) {
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    valid = true;
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    int len = 0;
-    uint32_t min = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2; cp = b0 & 0x1F; min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3; cp = b0 & 0x0F; min = 0x800;
-        if (b0 == 0xE0) lo = 0xA0;
-        if (b0 == 0xED) hi = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4; cp = b0 & 0x07; min = 0x10000;
-        if (b0 == 0xF0) lo = 0x90;
-        if (b0 == 0xF4) hi = 0x8F;
-    } else {
-        valid = false;
-        cp = kReplacement;
-        return 1;
-    }
-    size_t k = 1;
-    for (; k < size_t(len); ++k) {
-        if (i + k >= text.size()) break;
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        const unsigned char l = (k == 1) ? lo : 0x80, h = (k == 1) ? hi : 0xBF;
-        if (b < l || b > h) break;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (k != size_t(len) || cp < min) {
-        valid = false;
-        cp = kReplacement;
-        return k;
-    }
-    return k;
-}
-
 }  // namespace
 
 std::string utf16_to_utf8(std::u16string_view units) {
@@ -83,9 +40,9 @@ std::u16string utf8_to_utf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        uint32_t cp;
-        bool valid;
-        i += decode_one(text, i, cp, valid);
+        const Utf8Step step = utf8_decode_step(text, i);
+        i += step.len;
+        uint32_t cp = step.cp;
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out += char16_t(0xD800 + (cp >> 10));
@@ -100,10 +57,9 @@ std::u16string utf8_to_utf16(std::string_view text) {
 bool is_valid_utf8(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         if (static_cast<unsigned char>(text[i]) < 0x80) { ++i; continue; }
-        uint32_t cp;
-        bool valid;
-        i += decode_one(text, i, cp, valid);
-        if (!valid) return false;
+        const Utf8Step step = utf8_decode_step(text, i);
+        if (!step.valid) return false;
+        i += step.len;
     }
     return true;
 }
@@ -113,12 +69,10 @@ std::string sanitize_utf8(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 8);
     for (size_t i = 0; i < text.size();) {
-        uint32_t cp;
-        bool valid;
-        const size_t n = decode_one(text, i, cp, valid);
-        if (valid) out.append(text.substr(i, n));
+        const Utf8Step step = utf8_decode_step(text, i);
+        if (step.valid) out.append(text.substr(i, step.len));
         else append_utf8(out, char32_t(kReplacement));
-        i += n;
+        i += step.len;
     }
     return out;
 }

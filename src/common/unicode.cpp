@@ -22,28 +22,30 @@ Utf8Step utf8_decode_step(std::string_view text, size_t pos) {
     const auto b0 = static_cast<unsigned char>(text[pos]);
     if (b0 < 0x80) return {b0, 1, true};
     size_t len = 0;
-    char32_t cp = 0, min = 0;
+    char32_t cp = 0;
     unsigned char lo = 0x80, hi = 0xBF;
     if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2; cp = b0 & 0x1F; min = 0x80;
+        len = 2; cp = b0 & 0x1F;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3; cp = b0 & 0x0F; min = 0x800;
-        if (b0 == 0xE0) lo = 0xA0;
+        len = 3; cp = b0 & 0x0F;
+        if (b0 == 0xE0) lo = 0xA0;  // no overlong forms (C0 and C1 are refused above)
         if (b0 == 0xED) hi = 0x9F;  // no surrogates
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4; cp = b0 & 0x07; min = 0x10000;
+        len = 4; cp = b0 & 0x07;
         if (b0 == 0xF0) lo = 0x90;
         if (b0 == 0xF4) hi = 0x8F;
     } else {
         return {U'\uFFFD', 1, false};
     }
-    if (pos + len > text.size()) return {U'\uFFFD', 1, false};
+    // An invalid or truncated sequence is replaced as a whole "maximal subpart": the lead byte
+    // with the continuation bytes that were still allowed after it, as the Unicode Standard
+    // recommends and the system's own converters do. One U+FFFD, never one per byte.
     for (size_t k = 1; k < len; ++k) {
+        if (pos + k >= text.size()) return {U'\uFFFD', k, false};
         const auto b = static_cast<unsigned char>(text[pos + k]);
-        if (b < (k == 1 ? lo : 0x80) || b > (k == 1 ? hi : 0xBF)) return {U'\uFFFD', 1, false};
+        if (b < (k == 1 ? lo : 0x80) || b > (k == 1 ? hi : 0xBF)) return {U'\uFFFD', k, false};
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min) return {U'\uFFFD', 1, false};
     return {cp, len, true};
 }
 

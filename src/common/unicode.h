@@ -14,8 +14,10 @@
 
 namespace nimbalo {
 
-// One decoded character: its code point and how many bytes it took. Invalid or truncated
-// sequences decode as one byte each with valid = false and cp = U+FFFD.
+// One decoded character: its code point and how many bytes it took. An invalid or truncated
+// sequence decodes as its maximal subpart (the lead byte and the continuation bytes still
+// allowed after it; at least one byte) with valid = false and cp = U+FFFD. The one UTF-8
+// decoder of the program: conversions, validation, lower-casing and the query all step with it.
 struct Utf8Step {
     char32_t cp = 0;
     size_t len = 1;

@@ -3,6 +3,8 @@
 #include <chrono>
 
 #include "common/text.h"
+#include "common/drive_path.h"
+#include "common/percent_encoding.h"
 #include "mcp/rows.h"
 
 namespace nimbalo::mcp {

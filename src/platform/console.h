@@ -20,10 +20,14 @@ void attach_parent_console();
 void write_stdout(std::string_view text);
 void write_stderr(std::string_view text);
 
-// Launcher single-instance check: create "Global\Nimbalo.SingleInstance" and keep the handle in a
-// process-wide slot for the life of the process. AlreadyRunning: another launcher holds it; the
-// "Nimbalo.Show" message has been broadcast and the caller should exit with success.
+// Launcher single-instance check: create "Local\Nimbalo.SingleInstance" (one launcher per
+// session) and keep the handle in a process-wide slot for the life of the process.
+// AlreadyRunning: another launcher holds it; the "Nimbalo.Show" message has been broadcast and the
+// caller should exit with success.
 enum class InstanceCheck { First, AlreadyRunning, Unprotected };
 InstanceCheck claim_single_instance();
+// Give the mutex up before the process ends (the update restart starts the new build while this
+// one still runs). Only the first call does anything.
+void release_single_instance();
 
 }  // namespace nimbalo::platform

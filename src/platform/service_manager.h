@@ -1,6 +1,7 @@
-// What installation needs from the system: the service registration (Windows Service Control
-// Manager), an elevated restart of ourselves, and a file copy. POSIX has no service manager:
-// registration fails with a clear text, nothing is running, elevation is refused.
+// The Windows Service Control Manager behind a narrow interface (existence, state, registration,
+// removal) and an elevated restart of ourselves. POSIX has no service manager: the service runs
+// in the foreground (`service run`), nothing exists or runs, registration fails with a clear
+// text, elevation is refused.
 // Every handle is opened and closed inside one call. Thread-safe.
 #pragma once
 
@@ -10,9 +11,17 @@
 
 namespace nimbalo::platform {
 
+// OpenSCManagerW(SC_MANAGER_CONNECT) and OpenServiceW(name, SERVICE_QUERY_STATUS) both succeed.
+bool service_exists(const std::string& name);
+
 // OpenSCManagerW(SC_MANAGER_CONNECT), OpenServiceW(SERVICE_QUERY_STATUS), QueryServiceStatus:
 // true when the state is SERVICE_RUNNING; any failure counts as not running.
 bool service_running(const std::string& name);
+
+// Exists and is running or about to run (SERVICE_RUNNING or SERVICE_START_PENDING): asked with
+// query-status rights only, which every user has. A service still building its first index is
+// start-pending and not yet listening: the launcher must not offer to install it again then.
+bool service_running_or_starting(const std::string& name);
 
 // Register an own-process, automatically started service running as LocalSystem with the given
 // command line. When creating fails but the service can be opened (created meanwhile), success.
@@ -28,8 +37,5 @@ bool start_elevated(const std::string& exe, const std::string& params);
 // True when this process already runs with full administrator rights (Windows: an elevated token;
 // POSIX: effective user root).
 bool running_elevated();
-
-// Copy a file over an existing one (CopyFileExW); the I/O error text on failure.
-Status copy_file_replacing(const std::string& from, const std::string& to);
 
 }  // namespace nimbalo::platform

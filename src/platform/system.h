@@ -81,6 +81,9 @@ Result<ProcessResult> run_process(const std::string& program, const std::vector<
 // not called and arg is still the caller's.
 bool start_detached_thread(void (*fn)(void*), void* arg, size_t stack_bytes);
 
+// Names the calling thread for debuggers and process viewers (at most 15 bytes count on Linux).
+void set_current_thread_name(const char* name);
+
 // Folder of the system's own tools (Windows: GetSystemDirectoryW); empty on POSIX.
 std::string system_directory();
 

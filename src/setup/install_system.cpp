@@ -2,7 +2,7 @@
 
 #include "platform/console.h"
 #include "platform/data_folder.h"
-#include "platform/service_control.h"
+#include "platform/file_io.h"
 #include "platform/service_manager.h"
 #include "platform/system.h"
 #include "mft/volume.h"
@@ -21,7 +21,7 @@ InstallSystem real_install_system() {
         if (ec) return fail(platform::io_error_text(ec.value()));
         return {};
     };
-    s.copy_file = [](const std::string& from, const std::string& to) { return platform::copy_file_replacing(from, to); };
+    s.copy_file = [](const std::string& from, const std::string& to) { return platform::copy_file_over(from, to); };
     s.file_exists = [](const std::string& path) {
         std::error_code ec;
         return std::filesystem::is_regular_file(platform::to_path(path), ec);

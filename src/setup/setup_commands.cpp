@@ -1,8 +1,10 @@
 #include "setup/setup_commands.h"
 
+#include "platform/console.h"
 #include "platform/os.h"
 #include "setup/install.h"
-#include "setup/paths.h"
+#include "setup/user_entries.h"
+#include "platform/program_paths.h"
 
 namespace nimbalo {
 
@@ -18,7 +20,11 @@ Status cmd_service_install() {
 
 Status cmd_service_uninstall() {
     if (!platform::kWindows) return fail("service uninstall is not available on Linux");
-    return uninstall_service(real_install_system());
+    if (Status s = uninstall_service(real_install_system()); !s) return s;
+    // Users expect an uninstall to leave nothing of ours behind: the autostart entry and desktop
+    // shortcut the installed launcher made for this user go too, and the command says so.
+    for (const auto& line : remove_user_entries(system_user_entries())) platform::write_stdout(line + "\n");
+    return {};
 }
 
 }  // namespace nimbalo

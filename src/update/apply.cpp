@@ -6,7 +6,7 @@
 #include "common/text.h"
 #include "userdata/activity_log.h"
 #include "platform/file_io.h"
-#include "platform/service_control.h"
+#include "platform/service_manager.h"
 #include "platform/system.h"
 #include "update/download.h"
 #include "update/file_digest.h"

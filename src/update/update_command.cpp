@@ -10,7 +10,7 @@
 #include "platform/file_io.h"
 #include "platform/shell_open.h"
 #include "platform/system.h"
-#include "setup/paths.h"
+#include "platform/program_paths.h"
 #include "update/apply.h"
 #include "update/file_digest.h"
 #include "update/manifest.h"

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "setup/paths.h"
+#include "platform/program_paths.h"
 
 namespace nimbalo {
 

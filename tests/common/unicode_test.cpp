@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/text.h"
 #include "common/unicode.h"
 
 namespace nimbalo {
@@ -67,6 +68,33 @@ TEST(Unicode, DecodeStep) {
         pos += got.len;
     }
     EXPECT_EQ(pos, s.size());
+}
+
+// A truncated or broken sequence is one replacement, however it is read: conversions,
+// validation and sanitizing all agree on its length with the decoder, and lower-casing keeps its
+// bytes. (Two decoders once disagreed here: one byte against the maximal subpart.)
+TEST(Unicode, BrokenSequenceIsOneMaximalSubpart) {
+    struct Case {
+        std::string in;
+        size_t first_len;
+        std::u16string utf16;
+    } cases[] = {
+        {"\xE2\x82x", 2, u"\uFFFDx"},          // euro sign cut after two bytes
+        {"\xF0\x9F\x98", 3, u"\uFFFD"},        // emoji cut at the end of the text
+        {"\xF0\x9F(", 2, u"\uFFFD("},
+        {"\xED\xA0\x80", 1, u"\uFFFD\uFFFD\uFFFD"},  // an encoded surrogate: nothing is allowed after ED A0
+        {"\xE0\x80\xAF", 1, u"\uFFFD\uFFFD\uFFFD"},  // overlong
+        {"\xC3", 1, u"\uFFFD"},
+    };
+    for (const auto& c : cases) {
+        const Utf8Step step = utf8_decode_step(c.in, 0);
+        EXPECT_FALSE(step.valid);
+        EXPECT_EQ(step.len, c.first_len) << c.in;
+        EXPECT_EQ(utf8_to_utf16(c.in), c.utf16) << c.in;
+        EXPECT_EQ(sanitize_utf8(c.in), utf16_to_utf8(c.utf16)) << c.in;
+        EXPECT_FALSE(is_valid_utf8(c.in));
+        EXPECT_EQ(to_lower_full(c.in), c.in) << "lower-casing keeps bad bytes";
+    }
 }
 
 // The committed tables must be what the generator makes from the installed database, so a

@@ -8,6 +8,7 @@
 #include "mcp/fakes.h"
 #include "mcp/server.h"
 #include "userdata/status.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using namespace nimbalo;
@@ -27,9 +28,8 @@ struct SessionRun {
 };
 
 SessionRun run(const std::string& input) {
-    // One folder per process: ctest runs the tests of this file in parallel processes.
-    const fs::path dir = fs::temp_directory_path() / ("nimbalo_server_test." + std::to_string(::getpid()));
-    fs::remove_all(dir);
+    const nimbalo::fixtures::TempDir tmp("nimbalo_server_test");
+    const fs::path dir = tmp.path() / "data";
     SessionRun r;
     StringSource src(input, 5);
     FrameReader reader(src);

@@ -12,6 +12,7 @@
 
 #include "platform/console.h"
 #include "platform/system.h"
+#include "support/temp_dir.h"
 
 namespace platform = nimbalo::platform;
 namespace fs = std::filesystem;
@@ -43,17 +44,9 @@ std::vector<std::string> parse_echo(const std::string& text) {
 
 class TempDir : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("nimbalo-system-test-" + std::to_string(platform::process_id()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const { return platform::from_path(dir_ / platform::to_path(name)); }
-    fs::path dir_;
+    nimbalo::fixtures::TempDir tmp_{"nimbalo-system-test"};
+    const fs::path& dir_ = tmp_.path();
+    std::string path(const std::string& name) const { return tmp_ / name; }
 };
 
 }  // namespace

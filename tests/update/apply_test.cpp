@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/sha256.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 #include "update/apply.h"
 
 using namespace nimbalo;

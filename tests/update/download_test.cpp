@@ -4,7 +4,7 @@
 
 #include "fake_https.h"
 #include "platform/sha256.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 #include "update/download.h"
 
 using namespace nimbalo;

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "platform/system.h"
-#include "update/temp_dir.h"
+#include "support/temp_dir.h"
 #include "update/download.h"
 #include "update/manifest.h"
 

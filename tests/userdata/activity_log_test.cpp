@@ -4,15 +4,11 @@
 #include <fstream>
 
 #include "userdata/activity_log.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-fs::path fresh_dir(const char* name) {
-    const fs::path dir = fs::temp_directory_path() / name;
-    fs::remove_all(dir);
-    return dir;
-}
 void write_bytes(const fs::path& p, size_t n, char c) {
     std::ofstream(p, std::ios::binary) << std::string(n, c);
 }
@@ -23,7 +19,8 @@ std::string read_all(const fs::path& p) {
 }  // namespace
 
 TEST(ActivityLog, LineFormat) {
-    const auto dir = fresh_dir("nimbalo_log_format");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_log_format");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     nimbalo::log_line_in(dir.string(), "start  pid=1");
     const std::string s = read_all(dir / "mcp.log");
     // "YYYY-MM-DD HH:MM:SS  text\n"
@@ -34,7 +31,8 @@ TEST(ActivityLog, LineFormat) {
 }
 
 TEST(ActivityLog, RotatesAtTheLimitNotBelow) {
-    const auto dir = fresh_dir("nimbalo_log_rotate");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_log_rotate");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     fs::create_directories(dir);
     write_bytes(dir / "mcp.log", nimbalo::kLogRotateBytes - 1, 'a');
     nimbalo::log_line_in(dir.string(), "x");
@@ -51,7 +49,8 @@ TEST(ActivityLog, RotatesAtTheLimitNotBelow) {
 }
 
 TEST(ActivityLog, KeepsThreeRotations) {
-    const auto dir = fresh_dir("nimbalo_log_keep");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_log_keep");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     fs::create_directories(dir);
     for (int i = 1; i <= 3; ++i) write_bytes(dir / ("mcp.log." + std::to_string(i)), size_t(i), char('0' + i));
     write_bytes(dir / "mcp.log", nimbalo::kLogRotateBytes + 5, 'z');

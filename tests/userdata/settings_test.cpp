@@ -5,16 +5,12 @@
 
 #include "userdata/client_config.h"
 #include "userdata/settings.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using namespace nimbalo;
 
 namespace {
-fs::path fresh_dir(const char* name) {
-    const fs::path dir = fs::temp_directory_path() / name;
-    fs::remove_all(dir);
-    return dir;
-}
 std::string read_all(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -22,7 +18,8 @@ std::string read_all(const fs::path& p) {
 }  // namespace
 
 TEST(Settings, SwitchReadsEnabledUnlessPlainlyOff) {
-    const auto dir = fresh_dir("nimbalo_settings_read");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_settings_read");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     EXPECT_TRUE(mcp_enabled_in(dir.string())) << "no file";
     fs::create_directories(dir);
     const std::vector<std::pair<std::string, bool>> rows = {
@@ -43,7 +40,8 @@ TEST(Settings, SwitchReadsEnabledUnlessPlainlyOff) {
 }
 
 TEST(Settings, SwitchWritesOnlyItsKeyAndLogs) {
-    const auto dir = fresh_dir("nimbalo_settings_write");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_settings_write");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     fs::create_directories(dir);
     std::ofstream(dir / "settings.json", std::ios::binary) << R"({"mcp_enabled": false, "other": 1})";
     auto r = set_mcp_enabled_in(dir.string(), false);
@@ -65,7 +63,8 @@ TEST(Settings, SwitchWritesOnlyItsKeyAndLogs) {
 }
 
 TEST(Settings, WriteFailureChangesNothing) {
-    const auto dir = fresh_dir("nimbalo_settings_fail");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_settings_fail");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     fs::create_directories(dir / "settings.json");  // a folder where the file should be
     const auto r = set_mcp_enabled_in(dir.string(), true);
     ASSERT_FALSE(r);

@@ -5,16 +5,12 @@
 
 #include "userdata/status.h"
 #include "platform/system.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using namespace nimbalo;
 
 namespace {
-fs::path fresh_dir(const char* name) {
-    const fs::path dir = fs::temp_directory_path() / name;
-    fs::remove_all(dir);
-    return dir;
-}
 std::string read_all(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -22,7 +18,8 @@ std::string read_all(const fs::path& p) {
 }  // namespace
 
 TEST(Status, FileIsCompactAndSorted) {
-    const auto dir = fresh_dir("nimbalo_status_format");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_status_format");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     uint64_t now = 5000;
     StatusRecord s(dir.string(), [&] { return now; });
     s.set_session_started("2026-01-02 03:04:05");
@@ -35,7 +32,8 @@ TEST(Status, FileIsCompactAndSorted) {
 }
 
 TEST(Status, RequestsWriteAtMostEvery400Ms) {
-    const auto dir = fresh_dir("nimbalo_status_rate");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_status_rate");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     uint64_t now = 10000;
     StatusRecord s(dir.string(), [&] { return now; });
     auto requests_on_disk = [&] { return read_status_in(dir.string()).value_or(StatusSnapshot{}).requests; };
@@ -59,7 +57,8 @@ TEST(Status, RequestsWriteAtMostEvery400Ms) {
 }
 
 TEST(Status, LastErrorKeepsTwoHundredCharacters) {
-    const auto dir = fresh_dir("nimbalo_status_cut");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_status_cut");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     StatusRecord s(dir.string(), [] { return uint64_t(1); });
     std::string long_text;
     for (int i = 0; i < 300; ++i) long_text += "\xc3\xa9";  // 300 x U+00E9, 600 bytes
@@ -82,7 +81,8 @@ TEST(Status, LastErrorKeepsTwoHundredCharacters) {
 }
 
 TEST(Status, ReadBack) {
-    const auto dir = fresh_dir("nimbalo_status_read");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_status_read");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     fs::create_directories(dir);
     auto put = [&](const std::string& text) { std::ofstream(dir / "mcp-status.json", std::ios::binary) << text; };
     EXPECT_FALSE(read_status_in(dir.string())) << "missing file";

@@ -29,5 +29,6 @@ void write_stderr(std::string_view text) { write_all(2, text); }
 
 // There is no launcher on this platform, so there is nothing to keep single.
 InstanceCheck claim_single_instance() { return InstanceCheck::Unprotected; }
+void release_single_instance() {}
 
 }  // namespace nimbalo::platform

@@ -210,6 +210,8 @@ Result<ProcessResult> run_process(const std::string& program, const std::vector<
     return result;
 }
 
+void set_current_thread_name(const char* name) { pthread_setname_np(pthread_self(), name); }
+
 std::string system_directory() { return {}; }
 
 }  // namespace nimbalo::platform

@@ -2,6 +2,8 @@
 // and the launcher's single-instance mutex.
 #include <windows.h>
 
+#include <atomic>
+
 #include "common/command_line.h"
 #include "platform/console.h"
 #include "platform/win32/win32_util.h"
@@ -63,7 +65,7 @@ void write_all(DWORD which, std::string_view text) {
 }
 
 // The launcher's mutex: held for the life of the process and released by the system at exit.
-HANDLE g_single_instance = nullptr;
+std::atomic<HANDLE> g_single_instance{nullptr};
 
 }  // namespace
 
@@ -71,7 +73,10 @@ void write_stdout(std::string_view text) { write_all(STD_OUTPUT_HANDLE, text); }
 void write_stderr(std::string_view text) { write_all(STD_ERROR_HANDLE, text); }
 
 InstanceCheck claim_single_instance() {
-    const HANDLE m = CreateMutexW(nullptr, TRUE, L"Global\\Nimbalo.SingleInstance");
+    // Per session: in the Global namespace a second signed-in user (fast user switching, remote
+    // desktop) would find the first user's launcher, broadcast into a session where nothing
+    // listens, and never get a launcher of their own.
+    const HANDLE m = CreateMutexW(nullptr, TRUE, L"Local\\Nimbalo.SingleInstance");
     if (m == nullptr) return InstanceCheck::Unprotected;
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(m);
@@ -81,6 +86,13 @@ InstanceCheck claim_single_instance() {
     }
     g_single_instance = m;
     return InstanceCheck::First;
+}
+
+void release_single_instance() {
+    if (const HANDLE m = g_single_instance.exchange(nullptr)) {
+        ReleaseMutex(m);
+        CloseHandle(m);
+    }
 }
 
 }  // namespace nimbalo::platform

@@ -10,15 +10,11 @@
 #include "common/text.h"
 #include "platform/data_folder.h"
 #include "platform/system.h"
+#include "platform/win32/win32_util.h"
 
 namespace nimbalo::platform {
 
 namespace {
-
-std::wstring wide(std::string_view utf8) {
-    const std::u16string u = utf8_to_utf16(utf8);
-    return std::wstring(u.begin(), u.end());
-}
 
 // Owner Administrators; protected list (nothing inherited from ProgramData): full control for
 // SYSTEM and Administrators, inherited by everything created inside.
@@ -109,7 +105,7 @@ std::string service_data_folder() {
 Status create_private_folder(const std::string& path, bool reset_existing) {
     Descriptor sd;
     if (!sd.get()) return fail(last_system_error_text());
-    const std::wstring w = wide(path);
+    const std::wstring w = win32::widen(path);
     const DWORD attrs = GetFileAttributesW(w.c_str());
     if (attrs != INVALID_FILE_ATTRIBUTES) {
         const bool real_folder = (attrs & FILE_ATTRIBUTE_DIRECTORY) && !(attrs & FILE_ATTRIBUTE_REPARSE_POINT);
@@ -135,7 +131,7 @@ Status create_private_folder(const std::string& path, bool reset_existing) {
 }
 
 bool folder_is_trusted(const std::string& path) {
-    const std::wstring w = wide(path);
+    const std::wstring w = win32::widen(path);
     const DWORD attrs = GetFileAttributesW(w.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY) || (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
     const FolderSecurity f = folder_security(w);

@@ -2,18 +2,18 @@
 
 #include <string>
 
-#include "common/text.h"
 #include "platform/file_info.h"
+#include "platform/win32/win32_util.h"
 
 namespace nimbalo::platform {
 
 // GetFileAttributesExW describes the entry itself (a link is not followed), which is what a
 // metadata probe wants; it also never opens the file, so a locked file still answers.
 std::optional<FileInfo> file_info(std::string_view path) {
-    std::u16string wide = utf8_to_utf16(path);
-    if (wide.find(u'\0') != std::u16string::npos) return std::nullopt;
+    const std::wstring wide = win32::widen(path);
+    if (wide.find(L'\0') != std::wstring::npos) return std::nullopt;
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(reinterpret_cast<const wchar_t*>(wide.c_str()), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data))
         return std::nullopt;
     FileInfo info;
     bool link_like = false;
@@ -21,7 +21,7 @@ std::optional<FileInfo> file_info(std::string_view path) {
         // Only symbolic-link-type reparse points (symlinks, junctions) stop an entry being a folder;
         // other reparse points (dedup, cloud placeholders) are still real folders.
         WIN32_FIND_DATAW find{};
-        HANDLE h = FindFirstFileW(reinterpret_cast<const wchar_t*>(wide.c_str()), &find);
+        HANDLE h = FindFirstFileW(wide.c_str(), &find);
         if (h != INVALID_HANDLE_VALUE) {
             FindClose(h);
             link_like = find.dwReserved0 == IO_REPARSE_TAG_SYMLINK || find.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT;

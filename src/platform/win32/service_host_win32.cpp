@@ -7,8 +7,8 @@
 
 #include <mutex>
 
-#include "common/text.h"
 #include "platform/service_host.h"
+#include "platform/win32/win32_util.h"
 #include "platform/system.h"
 
 namespace nimbalo::platform {
@@ -20,7 +20,7 @@ std::atomic<bool> g_stop{false};
 std::mutex g_report_lock;  // one SetServiceStatus at a time, states in order
 bool g_stopping = false;   // guarded by g_report_lock: no start or running report after a stop
 const ServiceMain* g_main = nullptr;
-std::u16string g_name;
+std::wstring g_name;
 
 constexpr DWORD kStopWaitHintMs = 3000;
 
@@ -62,7 +62,7 @@ void WINAPI control_handler(DWORD code) {
 }
 
 void WINAPI service_main_w(DWORD, LPWSTR*) {
-    g_status.store(RegisterServiceCtrlHandlerW(reinterpret_cast<LPCWSTR>(g_name.c_str()), control_handler));
+    g_status.store(RegisterServiceCtrlHandlerW(g_name.c_str(), control_handler));
     {
         std::lock_guard lock(g_report_lock);
         report(SERVICE_START_PENDING, 0, 0, 0);
@@ -77,10 +77,10 @@ void WINAPI service_main_w(DWORD, LPWSTR*) {
 }  // namespace
 
 Status run_service_host(const std::string& name, ServiceMain main) {
-    g_name = utf8_to_utf16(name);
+    g_name = win32::widen(name);
     g_main = &main;
     SERVICE_TABLE_ENTRYW table[] = {
-        {reinterpret_cast<LPWSTR>(g_name.data()), service_main_w},
+        {g_name.data(), service_main_w},
         {nullptr, nullptr},
     };
     if (!StartServiceCtrlDispatcherW(table)) return fail(last_system_error_text());

@@ -190,6 +190,14 @@ Status append_to_file_shared(const std::string& path, std::string_view bytes) {
     return {};
 }
 
+void set_current_thread_name(const char* name) {
+    // SetThreadDescription exists from Windows 10 1607 on: looked up, not linked.
+    using Fn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    static const auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription")));
+    if (fn) fn(GetCurrentThread(), widen(name).c_str());
+}
+
 std::string system_directory() {
     wchar_t buf[MAX_PATH + 1];
     const UINT n = GetSystemDirectoryW(buf, MAX_PATH + 1);

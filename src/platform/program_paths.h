@@ -1,4 +1,5 @@
-// Where the installed copy lives and which executable to name in commands.
+// Where the installed copy lives and which executable to name in commands (the service, the MCP
+// client configuration, autostart and the updater all name it).
 // program_folder = the machine's Program Files folder + "Nimbalo"; installed_exe = program_folder +
 // "nimbalo.exe" (on Linux "nimbalo"). Cheap; thread-safe.
 #pragma once

@@ -2,61 +2,59 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "common/text.h"
-#include "platform/service_control.h"
 #include "platform/service_manager.h"
 #include "platform/system.h"
+#include "platform/unique_handle.h"
+#include "platform/win32/win32_util.h"
 
 namespace nimbalo::platform {
 
 namespace {
 
-std::wstring wide(std::string_view utf8) {
-    const std::u16string u = utf8_to_utf16(utf8);
-    return std::wstring(u.begin(), u.end());
-}
-
-// Sole owner of one service-manager handle.
-class ScHandle {
-public:
-    explicit ScHandle(SC_HANDLE h) : h_(h) {}
-    ScHandle(const ScHandle&) = delete;  // closed exactly once
-    ScHandle& operator=(const ScHandle&) = delete;
-    ~ScHandle() {
-        if (h_) CloseServiceHandle(h_);
-    }
-    SC_HANDLE get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-
-private:
-    SC_HANDLE h_;
+// One service-manager handle.
+struct ScHandleTraits {
+    using Value = SC_HANDLE;
+    static Value none() { return nullptr; }
+    static bool valid(Value h) { return h != nullptr; }
+    static void close(Value h) { CloseServiceHandle(h); }
 };
+using ScHandle = UniqueHandle<ScHandleTraits>;
 
 }  // namespace
 
 bool service_exists(const std::string& name) {
     ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return false;
-    ScHandle service(OpenServiceW(manager.get(), wide(name).c_str(), SERVICE_QUERY_STATUS));
+    ScHandle service(OpenServiceW(manager.get(), win32::widen(name).c_str(), SERVICE_QUERY_STATUS));
     return bool(service);
 }
 
 bool service_running(const std::string& name) {
     ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return false;
-    ScHandle service(OpenServiceW(manager.get(), wide(name).c_str(), SERVICE_QUERY_STATUS));
+    ScHandle service(OpenServiceW(manager.get(), win32::widen(name).c_str(), SERVICE_QUERY_STATUS));
     if (!service) return false;
     SERVICE_STATUS st{};
     return QueryServiceStatus(service.get(), &st) && st.dwCurrentState == SERVICE_RUNNING;
 }
 
+bool service_running_or_starting(const std::string& name) {
+    ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return false;
+    ScHandle service(OpenServiceW(manager.get(), win32::widen(name).c_str(), SERVICE_QUERY_STATUS));
+    if (!service) return false;
+    SERVICE_STATUS st{};
+    return QueryServiceStatus(service.get(), &st) &&
+           (st.dwCurrentState == SERVICE_RUNNING || st.dwCurrentState == SERVICE_START_PENDING);
+}
+
 Status create_service(const std::string& name, const std::string& command_line) {
     ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager) return fail("OpenSCManagerW failed: " + last_system_error_text());
-    const std::wstring wname = wide(name);
+    const std::wstring wname = win32::widen(name);
     ScHandle created(CreateServiceW(manager.get(), wname.c_str(), wname.c_str(), SERVICE_ALL_ACCESS,
                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                    wide(command_line).c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+                                    win32::widen(command_line).c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
     if (created) return {};
     const int create_error = last_error_code();
     ScHandle opened(OpenServiceW(manager.get(), wname.c_str(), SERVICE_ALL_ACCESS));
@@ -67,29 +65,24 @@ Status create_service(const std::string& name, const std::string& command_line) 
 Status delete_service(const std::string& name) {
     ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager) return fail("OpenSCManagerW failed: " + last_system_error_text());
-    ScHandle service(OpenServiceW(manager.get(), wide(name).c_str(), SERVICE_ALL_ACCESS));
+    ScHandle service(OpenServiceW(manager.get(), win32::widen(name).c_str(), SERVICE_ALL_ACCESS));
     if (service) (void)DeleteService(service.get());
     return {};
 }
 
 bool start_elevated(const std::string& exe, const std::string& params) {
-    const HINSTANCE r = ShellExecuteW(nullptr, L"runas", wide(exe).c_str(), wide(params).c_str(), nullptr, SW_SHOWNORMAL);
+    const HINSTANCE r = ShellExecuteW(nullptr, L"runas", win32::widen(exe).c_str(), win32::widen(params).c_str(), nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(r) > 32;
 }
 
 bool running_elevated() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+    const win32::OwnedHandle token(raw);
     TOKEN_ELEVATION elevation{};
     DWORD len = 0;
-    const bool ok = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &len);
-    CloseHandle(token);
-    return ok && elevation.TokenIsElevated != 0;
-}
-
-Status copy_file_replacing(const std::string& from, const std::string& to) {
-    if (!CopyFileExW(wide(from).c_str(), wide(to).c_str(), nullptr, nullptr, nullptr, 0)) return fail(io_error_text(last_error_code()));
-    return {};
+    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &len) &&
+           elevation.TokenIsElevated != 0;
 }
 
 }  // namespace nimbalo::platform

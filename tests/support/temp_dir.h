@@ -1,4 +1,6 @@
-// A fresh, empty folder under the system's temporary folder for one test, removed afterwards.
+// The one temporary-folder helper of the tests: a fresh, empty folder under the system's temporary
+// folder, named for the test and the process (ctest runs the tests of one file in parallel
+// processes), removed with everything in it afterwards.
 #pragma once
 
 #include <filesystem>
@@ -23,8 +25,9 @@ public:
     TempDir(const TempDir&) = delete;  // owns the folder on disk
     TempDir& operator=(const TempDir&) = delete;
 
-    std::string str() const { return path_.string(); }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& path() const { return path_; }
+    std::string str() const { return platform::from_path(path_); }
+    std::string operator/(const std::string& name) const { return platform::from_path(path_ / platform::to_path(name)); }
 
 private:
     std::filesystem::path path_;

@@ -1,15 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <thread>
 
-#include "cli/debug_log.h"
+#include "platform/debug_log.h"
 #include "platform/system.h"
+#include "support/temp_dir.h"
 
-using nimbalo::cli::debug_log;
-using nimbalo::cli::debug_log_reset_switch_for_testing;
-using nimbalo::cli::format_debug_line;
+using nimbalo::platform::debug_log;
+using nimbalo::platform::debug_log_reset_switch_for_testing;
+using nimbalo::platform::format_debug_line;
 namespace platform = nimbalo::platform;
 namespace fs = std::filesystem;
 
@@ -36,9 +38,8 @@ class DebugLogFile : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* v : {"TMPDIR", "TMP", "TEMP", "NIMBALO_DEBUG"}) saved_.emplace_back(v, platform::get_env(v));
-        dir_ = fs::temp_directory_path() / ("nimbalo-debug-log-" + std::to_string(platform::process_id()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        tmp_.emplace("nimbalo-debug-log");
+        dir_ = tmp_->path();
         const std::string d = platform::from_path(dir_);
         for (const char* v : {"TMPDIR", "TMP", "TEMP"}) ASSERT_TRUE(platform::set_env(v, d).ok());
         ASSERT_EQ(platform::to_path(platform::temp_dir()), dir_);
@@ -48,8 +49,7 @@ protected:
     void TearDown() override {
         for (const auto& [name, value] : saved_) (void)platform::set_env(name.c_str(), value);
         debug_log_reset_switch_for_testing();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
+        tmp_.reset();
     }
     std::string contents() const {
         auto r = platform::read_file(platform::from_path(log_));
@@ -57,6 +57,7 @@ protected:
     }
 
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    std::optional<nimbalo::fixtures::TempDir> tmp_;
     fs::path dir_, log_;
 };
 

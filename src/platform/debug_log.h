@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace nimbalo::cli {
+namespace nimbalo::platform {
 
 void debug_log(std::string_view message);
 
@@ -22,4 +22,4 @@ std::string format_debug_line(uint64_t tick_ms, std::string_view message);
 // launcher never changes its mind.
 void debug_log_reset_switch_for_testing();
 
-}  // namespace nimbalo::cli
+}  // namespace nimbalo::platform

@@ -1,4 +1,4 @@
-#include "cli/debug_log.h"
+#include "platform/debug_log.h"
 
 #include <atomic>
 #include <mutex>
@@ -6,7 +6,7 @@
 #include "common/text.h"
 #include "platform/system.h"
 
-namespace nimbalo::cli {
+namespace nimbalo::platform {
 
 std::string format_debug_line(uint64_t tick_ms, std::string_view message) {
     const std::string stamp = pad_left(std::to_string(tick_ms % 10'000'000), 7);
@@ -48,4 +48,4 @@ void debug_log(std::string_view message) {
     }
 }
 
-}  // namespace nimbalo::cli
+}  // namespace nimbalo::platform

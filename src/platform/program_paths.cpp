@@ -1,4 +1,4 @@
-#include "setup/paths.h"
+#include "platform/program_paths.h"
 
 #include <filesystem>
 

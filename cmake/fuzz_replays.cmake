@@ -1,0 +1,15 @@
+# Every fuzz target's corpus (seeds and every input that ever failed) replayed by the normal test
+# run, without libFuzzer: replay_<input> is the target linked with a plain main.
+function(nimbalo_fuzz_replays out_var)
+  file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
+  set(names)
+  foreach(src ${fuzzers})
+    get_filename_component(name ${src} NAME_WE)
+    string(REGEX REPLACE "_fuzz$" "" input ${name})
+    add_executable(replay_${input} ${ARGN} ${src} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+    target_compile_options(replay_${input} PRIVATE ${NIMBALO_WARNINGS})
+    target_link_libraries(replay_${input} PRIVATE nimbalo_all)
+    list(APPEND names ${input})
+  endforeach()
+  set(${out_var} ${names} PARENT_SCOPE)
+endfunction()
