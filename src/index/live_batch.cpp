@@ -181,7 +181,8 @@ uint64_t dead_arena_bytes(const Index& ix) {
 
 void compact_arena(Index& ix) {
     std::string names;
-    names.reserve(ix.names.size() - dead_arena_bytes(ix) + ix.names.size() / 64);
+    const size_t live = ix.names.size() - size_t(dead_arena_bytes(ix));
+    names.reserve(live + live / 16);
     names.append(ix.names, 0, std::min<size_t>(3, ix.names.size()));
     for (IndexEntry& e : ix.entries) {
         const auto start = uint32_t(names.size());
@@ -199,6 +200,15 @@ void compact_arena(Index& ix) {
     });
     ix.dirs = std::move(dirs);
     ix.entries.shrink_to_fit();
+    ix.sorted.shrink_to_fit();
+}
+
+bool compact_if_wasteful(Index& ix) {
+    const uint64_t dead = dead_arena_bytes(ix);
+    const uint64_t live = ix.names.size() - dead;
+    if ((ix.names.capacity() - live) * 3 <= live) return false;
+    compact_arena(ix);
+    return true;
 }
 
 }  // namespace nimbalo

@@ -8,8 +8,8 @@
 //  - a record read as not in use loses its entries;
 //  - a record that could not be read falls back to the journal-only rules;
 //  - a folder whose path changed takes everything below it along.
-// Applying the same batch to two equal indexes gives equal indexes (the service keeps two copies
-// in step this way). Cost: one apply_changes; O(entries) more per folder that moved.
+// Applying the same batch to two indexes with the same entries gives indexes with the same entries
+// (their arenas may be laid out differently; the service keeps two copies in step this way). Cost: one apply_changes; O(entries) more per folder that moved.
 // Threads: the caller owns the index exclusively.
 #pragma once
 
@@ -50,7 +50,13 @@ bool move_subtree(Index& index, std::string_view old_prefix, std::string_view ne
 // Bytes of `names` no entry uses any more (removed and re-pathed text).
 uint64_t dead_arena_bytes(const Index& index);
 
-// Rewrites the arena with only the text the entries use, in entry order; the maps follow.
+// Rewrites the arena with only the text the entries use, in entry order, with 1/16 of room to
+// grow; the maps follow, and the entry and order arrays give back their spare capacity.
 void compact_arena(Index& index);
+
+// compact_arena when the arena's waste passes a third of the text in use: removed text plus
+// capacity beyond the text (a string that outgrew its room doubles it). Keeps a long-running
+// index within about 1.33 times a fresh one. True when it compacted. Cost O(entries) to decide.
+bool compact_if_wasteful(Index& index);
 
 }  // namespace nimbalo

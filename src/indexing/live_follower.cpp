@@ -8,15 +8,8 @@ namespace nimbalo {
 
 namespace {
 
-// Compact when this share of the arena (or more) is text no entry uses.
-constexpr uint64_t kDeadShareDivisor = 4;
-
 // How long a batch waits for the last search on the spare copy before copying afresh.
 constexpr auto kLongestHold = std::chrono::milliseconds(50);
-
-void compact_if_worth_it(Index& ix) {
-    if (dead_arena_bytes(ix) * kDeadShareDivisor > ix.names.size()) compact_arena(ix);
-}
 
 }  // namespace
 
@@ -125,7 +118,7 @@ bool LiveFollower::step() {
 void LiveFollower::apply(LiveBatch batch) {
     catch_up_spare(true);
     apply_live_batch(*spare_, batch);
-    compact_if_worth_it(*spare_);
+    compact_if_wasteful(*spare_);
     {
         std::lock_guard lock(lock_);
         if (adopted_) return;  // a rebuild came in meanwhile and replaces all of this
@@ -161,7 +154,7 @@ void LiveFollower::catch_up_spare(bool wait) {
     }
     for (const LiveBatch& b : spare_behind_) {
         apply_live_batch(*spare_, b);
-        compact_if_worth_it(*spare_);
+        compact_if_wasteful(*spare_);
     }
     spare_behind_.clear();
 }

@@ -10,8 +10,9 @@
 //
 // Every period (500 ms) the follower asks the journal where it stands and reads what is new,
 // reads the FILE records of the changed files for exact sizes and times (live_batch.h), and
-// publishes. When dead text passes a quarter of the arena, both copies compact it (the same
-// step at the same point in their history, so they stay equal).
+// publishes. When the arena's waste (removed text and spare room) passes a third of the text in
+// use, a copy compacts it (compact_if_wasteful; the copies may compact at different points, their
+// entries stay the same).
 // The journal re-created (another id), wrapped past the position held (records lost) or behind
 // it: one full rebuild is asked for (hooks.rebuild, which ends in adopt()), with the reason in
 // the log; following resumes from the rebuild's position.
