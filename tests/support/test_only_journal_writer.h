@@ -10,12 +10,11 @@
 // $Bitmap, and marked used there).
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
