@@ -132,7 +132,7 @@ check_drives_and_host_folders() {
 # Every console command against the native Linux build on the same images: the hit lines must be
 # the same bytes (timings on stderr differ). Both run in UTC, so times print alike.
 check_console_same_as_native() {
-  native=$root/build/native/nimbalo  # also used by check_journal
+  native=$root/build/native/nimbalo  # also for check_journal
   if [ ! -x "$native" ]; then
     cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
       cmake --build "$root/build/native" -j2 --target nimbalo >"$logs/native-build.log" 2>&1 ||

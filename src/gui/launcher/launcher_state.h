@@ -23,7 +23,6 @@ inline constexpr uint64_t kSettingsReloadMs = 799;
 inline constexpr uint64_t kUpdateCheckWhileShownMs = 1800000;
 inline constexpr uint64_t kUpdateCheckMinGapMs = 299999;
 inline constexpr uint64_t kLeftoverRetryMs = 3000;
-inline constexpr uint64_t kHideAnimationMs = 260;
 
 class LauncherState {
 public:

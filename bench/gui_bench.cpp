@@ -1,0 +1,128 @@
+// The launcher's pixel hot paths: the glass background once per show, one show
+// animation frame per tick, and the rounded rectangles of a result list per repaint; at 100 % and
+// 150 %. Each case checks its output so a fast wrong answer cannot win. Seeded, deterministic.
+//
+//   cmake -B build/bench -DCMAKE_BUILD_TYPE=Release -DNIMBALO_BENCH=ON && cmake --build build/bench --target gui_bench
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "gui/canvas/shapes.h"
+#include "gui/glass/animation.h"
+#include "gui/glass/backdrop.h"
+#include "gui/glass/glass.h"
+
+using namespace nimbalo::gui;
+
+namespace {
+
+struct Window {
+    int w, h;
+    float s;
+};
+Window window(int percent) {
+    const float s = percent / 100.0f;
+    const int m = static_cast<int>(std::lround(s));
+    return {static_cast<int>(std::lround(800 * s)) + 2 * m, static_cast<int>(std::lround(560 * s)) + 2 * m, s};
+}
+
+std::vector<std::uint32_t> desktop(int w, int h) {
+    std::mt19937 rng(42);
+    std::vector<std::uint32_t> px(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            px[static_cast<size_t>(y) * w + x] = 0xFF000000u | ((x * 255 / w) << 16) | ((y * 255 / h) << 8) | (rng() & 0x3F);
+    return px;
+}
+
+void GlassBackground(benchmark::State& st) {
+    const Window win = window(static_cast<int>(st.range(0)));
+    const auto cap = desktop(win.w, win.h);
+    for (auto _ : st) {
+        Canvas c = render_glass_background(cap, win.s, win.w, win.h);
+        if (pixel_alpha(c.at(win.w / 2, win.h / 2)) != 242) st.SkipWithError("wrong glass");
+        benchmark::DoNotOptimize(c.pixels.data());
+    }
+    st.SetLabel(std::to_string(win.w) + "x" + std::to_string(win.h));
+    st.counters["ns/px"] = benchmark::Counter(static_cast<double>(win.w) * win.h, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// The three phases of GlassBackground apart: where the time goes.
+void GlassDownsample(benchmark::State& st) {
+    const Window win = window(static_cast<int>(st.range(0)));
+    const auto cap = desktop(win.w, win.h);
+    const GlassGeometry g = glass_geometry(win.s);
+    for (auto _ : st) benchmark::DoNotOptimize(downsample(cap, win.w, win.h, g.cell).rgb.data());
+}
+void GlassBlur(benchmark::State& st) {
+    const Window win = window(static_cast<int>(st.range(0)));
+    const GlassGeometry g = glass_geometry(win.s);
+    const Backdrop grid = downsample(desktop(win.w, win.h), win.w, win.h, g.cell);
+    for (auto _ : st) {
+        Backdrop b = grid;
+        box_blur(b, g.blur_radius, 3);
+        benchmark::DoNotOptimize(b.rgb.data());
+    }
+    st.SetLabel(std::to_string(grid.gw) + "x" + std::to_string(grid.gh) + " cells, radius " + std::to_string(g.blur_radius));
+}
+void GlassShade(benchmark::State& st) {
+    const Window win = window(static_cast<int>(st.range(0)));
+    const GlassGeometry g = glass_geometry(win.s);
+    Backdrop grid = downsample(desktop(win.w, win.h), win.w, win.h, g.cell);
+    box_blur(grid, g.blur_radius, 3);
+    for (auto _ : st) benchmark::DoNotOptimize(shade_glass(grid, win.s, win.w, win.h).pixels.data());
+}
+
+void ShowFrame(benchmark::State& st) {
+    const Window win = window(static_cast<int>(st.range(0)));
+    const Canvas frame = render_glass_background(desktop(win.w, win.h), win.s, win.w, win.h);
+    Canvas anim(win.w, win.h);
+    const ShowStep step = show_animation_step(75, win.s, win.h);
+    for (auto _ : st) {
+        const Canvas& out = apply_show_animation(frame, anim, step);
+        benchmark::DoNotOptimize(out.pixels.data());
+    }
+    if (anim.at(win.w / 2, 0) == 0) st.SkipWithError("nothing shifted in");
+    st.SetLabel(std::to_string(win.w) + "x" + std::to_string(win.h) + ", offset " + std::to_string(step.offset));
+}
+
+void HideFrame(benchmark::State& st) {
+    const Window win = window(static_cast<int>(st.range(0)));
+    const Canvas glass = render_glass_background(desktop(win.w, win.h), win.s, win.w, win.h);
+    Canvas frame(win.w, win.h);
+    const HideStep step = hide_animation_step(60);
+    for (auto _ : st) {
+        draw_hide_frame(frame, glass, glass, step, win.s);
+        benchmark::DoNotOptimize(frame.pixels.data());
+    }
+}
+
+// 200 result-row rectangles (panel width less 28 s, 46 s tall, radius 10 s) over a full frame, as a
+// repaint with hover and selection fills draws them; arg 1 picks the alpha (6 % hover, 62 % selected, opaque).
+void RoundedRects200(benchmark::State& st) {
+    const Window win = window(static_cast<int>(st.range(0)));
+    const float alpha = static_cast<float>(st.range(1)) / 100.0f;
+    const float s = win.s;
+    Canvas c(win.w, win.h);
+    const float w = std::lround(800 * s) - 28 * s, h = 46 * s;
+    for (auto _ : st) {
+        for (int i = 0; i < 200; ++i)
+            fill_rounded_rect(c, 15 * s, 100 * s + static_cast<float>(i % 9) * h, w, h, 10 * s, rgb(0x0070F0, alpha));
+        benchmark::DoNotOptimize(c.pixels.data());
+    }
+    if (pixel_alpha(c.at(win.w / 2, static_cast<int>(120 * s))) == 0) st.SkipWithError("nothing drawn");
+    st.counters["px/rect"] = w * h;
+}
+
+}  // namespace
+
+BENCHMARK(GlassBackground)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
+BENCHMARK(GlassDownsample)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
+BENCHMARK(GlassBlur)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
+BENCHMARK(GlassShade)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
+BENCHMARK(ShowFrame)->Arg(100)->Arg(150)->Unit(benchmark::kMicrosecond);
+BENCHMARK(HideFrame)->Arg(100)->Arg(150)->Unit(benchmark::kMicrosecond);
+BENCHMARK(RoundedRects200)->Args({100, 6})->Args({150, 6})->Args({150, 62})->Args({150, 100})->Unit(benchmark::kMicrosecond);
+BENCHMARK_MAIN();

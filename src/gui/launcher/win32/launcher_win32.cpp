@@ -1,0 +1,513 @@
+// The launcher's window thread on Windows: start-up, the layered popup, the tray icon and menu,
+// the hotkey, the 33 ms tick. The window procedure only translates: each message becomes a call
+// on LauncherState (the decisions) or on the drawing layer, and this file carries out what they
+// return. Everything that waits runs on the "nimbalo-io" worker.
+#include <windows.h>
+#include <shellapi.h>
+#include <objbase.h>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string>
+#include <thread>
+
+#include "client/service_request.h"
+#include "common/unicode.h"
+#include "gui/canvas/canvas.h"
+#include "gui/canvas/text_engine.h"
+#include "gui/glass/animation.h"
+#include "gui/glass/glass.h"
+#include "gui/launcher/ensure_service.h"
+#include "gui/launcher/geometry.h"
+#include "gui/launcher/launcher.h"
+#include "gui/launcher/launcher_state.h"
+#include "gui/launcher/tray_menu.h"
+#include "gui/win32/gdiplus_text.h"
+#include "gui/win32/present_surface.h"
+#include "gui/worker/worker.h"
+#include "platform/debug_log.h"
+#include "platform/file_io.h"
+#include "platform/net.h"
+#include "platform/program_paths.h"
+#include "platform/run_key.h"
+#include "platform/service_manager.h"
+#include "platform/system.h"
+#include "platform/win32/win32_util.h"
+#include "setup/autostart.h"
+#include "setup/desktop_shortcut.h"
+#include "setup/install.h"
+#include "update/apply.h"
+#include "userdata/activity_log.h"
+#include "userdata/settings.h"
+
+namespace nimbalo::gui {
+
+namespace {
+
+using platform::debug_log;
+using platform::win32::widen;
+
+constexpr UINT_PTR kTimerId = 1;
+constexpr int kHotkeyId = 1;
+constexpr UINT kTrayIconId = 1;
+constexpr UINT kTrayMessage = WM_APP + 1;
+constexpr uint32_t kTrayReindexTimeoutMs = 400;
+
+std::string hex(uint64_t v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+UINT show_message() {
+    static const UINT id = RegisterWindowMessageW(L"Nimbalo.Show");
+    return id;
+}
+
+UINT taskbar_created_message() {
+    static const UINT id = RegisterWindowMessageW(L"TaskbarCreated");
+    return id;
+}
+
+std::atomic<bool> g_hotkey_registered{false};
+
+// The launcher's one state object, owned by the window thread.
+struct LauncherApp {
+    HWND window = nullptr;
+    WindowGeometry geometry;
+    LauncherState state{0};
+    Canvas frame, animation_frame, hide_snapshot, glass_background;
+    std::unique_ptr<PresentSurface> surface;
+    std::unique_ptr<TextEngine> text;
+    std::shared_ptr<Channel<WorkerJob>> jobs;
+    std::shared_ptr<Channel<WorkerEvent>> events;
+    Point origin;
+    bool mcp_enabled = false, autostart_enabled = false;
+    event::ServiceStatus service;  // the latest poll, for the views
+    uint8_t reindex_state = 0;
+    float reindex_progress = 0;
+    int cursor_kind = 0;
+
+    ~LauncherApp() {
+        if (jobs) jobs->close();  // the worker ends
+        if (events) events->close();
+    }
+    void send_job(WorkerJob job) { (void)jobs->send(std::move(job)); }
+};
+
+LauncherApp* app_of(HWND window) { return reinterpret_cast<LauncherApp*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
+
+bool is_installed_copy() {
+    const auto self = platform::executable_path();
+    return self && to_lower_full(*self) == to_lower_full(installed_exe());
+}
+
+void remove_leftover_build() {
+    if (const auto self = platform::executable_path()) (void)platform::remove_file(update::fallback_path(*self));
+}
+
+// Undocumented uxtheme exports (by ordinal only): 135 SetPreferredAppMode, 136 FlushMenuThemes,
+// 133 AllowDarkModeForWindow. A system without them keeps the default menu theme.
+void request_dark_menus(HWND window) {
+    HMODULE ux = LoadLibraryW(L"uxtheme.dll");
+    if (!ux) return;
+    using SetMode = int(WINAPI*)(int);
+    using Flush = void(WINAPI*)();
+    using AllowDark = bool(WINAPI*)(HWND, bool);
+    if (auto f = reinterpret_cast<SetMode>(reinterpret_cast<void*>(GetProcAddress(ux, MAKEINTRESOURCEA(135))))) f(2);
+    if (auto f = reinterpret_cast<Flush>(reinterpret_cast<void*>(GetProcAddress(ux, MAKEINTRESOURCEA(136))))) f();
+    if (window) {
+        if (auto f = reinterpret_cast<AllowDark>(reinterpret_cast<void*>(GetProcAddress(ux, MAKEINTRESOURCEA(133)))))
+            f(window, true);
+        using SetTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+        if (auto f = reinterpret_cast<SetTheme>(reinterpret_cast<void*>(GetProcAddress(ux, "SetWindowTheme"))))
+            f(window, L"DarkMode_Explorer", L"");
+    }
+    FreeLibrary(ux);
+}
+
+void add_tray_icon(HWND window) {
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = window;
+    nid.uID = kTrayIconId;
+    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    nid.uCallbackMessage = kTrayMessage;
+    nid.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    const std::wstring tip = widen(kTrayTip);
+    wcsncpy(nid.szTip, tip.c_str(), 127);
+    Shell_NotifyIconW(NIM_ADD, &nid);
+}
+
+void delete_tray_icon(HWND window) {
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = window;
+    nid.uID = kTrayIconId;
+    Shell_NotifyIconW(NIM_DELETE, &nid);
+}
+
+// The foreground lock work-around: attach to the foreground window's input for the call.
+bool force_foreground(HWND window) {
+    const HWND fg = GetForegroundWindow();
+    const DWORD current = GetCurrentThreadId();
+    const DWORD fg_thread = fg ? GetWindowThreadProcessId(fg, nullptr) : 0;
+    const bool attached = fg && fg_thread != current && AttachThreadInput(current, fg_thread, TRUE);
+    ShowWindow(window, SW_SHOWNORMAL);
+    BringWindowToTop(window);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    if (attached) AttachThreadInput(current, fg_thread, FALSE);
+    const HWND after = GetForegroundWindow();
+    debug_log("force_foreground: fg_before=" + hex(uint64_t(fg)) + " fg_after=" + hex(uint64_t(after)) +
+              " hwnd=" + hex(uint64_t(window)) + " attached=" + (attached ? "true" : "false"));
+    return after == window;
+}
+
+void present(LauncherApp& app, uint64_t now) {
+    const Canvas* out = &app.frame;
+    if (app.state.show_animating) {
+        const ShowStep step = show_animation_step(double(now - app.state.show_tick), app.geometry.scale, app.frame.height);
+        out = &apply_show_animation(app.frame, app.animation_frame, step);
+        if (step.finished) app.state.show_animating = false;
+    }
+    present_frame(app.window, *app.surface, *out, app.origin.x, app.origin.y);
+}
+
+// The views arrive with the search, settings and update pages; until then the panel is the glass.
+void draw_view(LauncherApp&) {}
+
+void repaint(LauncherApp& app) {
+    if (!app.state.visible) return;
+    const uint64_t start = platform::tick_count_ms();
+    if (app.frame.pixels.size() == app.glass_background.pixels.size()) app.frame.pixels = app.glass_background.pixels;
+    draw_view(app);
+    present(app, start);
+    const uint64_t took = platform::tick_count_ms() - start;
+    if (took >= 25) debug_log("paint took " + std::to_string(took) + " ms");
+}
+
+WorkArea work_area_of(HWND window, const WindowGeometry& g) {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    const HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    if (!monitor || !GetMonitorInfoW(monitor, &mi)) return {0, 0, g.width, g.height};
+    return {mi.rcWork.left, mi.rcWork.top, mi.rcWork.right - mi.rcWork.left, mi.rcWork.bottom - mi.rcWork.top};
+}
+
+void show(LauncherApp& app) {
+    app.origin = window_origin(work_area_of(app.window, app.geometry), app.geometry);
+    if (app.state.visible) ShowWindow(app.window, SW_HIDE);  // the desktop behind it is captured next
+    auto capture = capture_screen(app.origin.x, app.origin.y, app.geometry.width, app.geometry.height);
+    app.glass_background = render_glass_background(capture ? std::span<const uint32_t>(*capture) : std::span<const uint32_t>(),
+                                                   app.geometry.scale, app.geometry.width, app.geometry.height);
+    const uint64_t now = platform::tick_count_ms();
+    app.state.show(now);
+    app.send_job(job::RefreshStatus{});
+    app.frame.reset_clip();
+    repaint(app);
+    SetWindowPos(app.window, HWND_TOPMOST, app.origin.x, app.origin.y, app.geometry.width, app.geometry.height, SWP_SHOWWINDOW);
+    app.state.active_flag = force_foreground(app.window);
+    debug_log("show: rect=(" + std::to_string(app.origin.x) + ", " + std::to_string(app.origin.y) + ") " +
+              std::to_string(app.geometry.width) + "x" + std::to_string(app.geometry.height) +
+              " active=" + (app.state.active_flag ? "true" : "false") + " visible=true");
+}
+
+void begin_hide(LauncherApp& app) {
+    if (app.hide_snapshot.pixels.size() == app.frame.pixels.size()) app.hide_snapshot.pixels = app.frame.pixels;
+    if (!app.state.begin_hide(platform::tick_count_ms())) return;
+    debug_log("hide: animation");
+}
+
+void advance_hide(LauncherApp& app, uint64_t now) {
+    const HideStep step = hide_animation_step(double(now - app.state.hide_tick));
+    draw_hide_frame(app.frame, app.glass_background, app.hide_snapshot, step, app.geometry.scale);
+    present(app, now);
+    if (!step.finished) return;
+    app.state.hidden();
+    debug_log("hide");
+    ShowWindow(app.window, SW_HIDE);
+}
+
+void toggle(LauncherApp& app) {
+    switch (app.state.toggle()) {
+        case LauncherState::Toggle::Show: return show(app);
+        case LauncherState::Toggle::BeginHide: return begin_hide(app);
+        case LauncherState::Toggle::Ignore: return;
+    }
+}
+
+void apply_event(LauncherApp& app, WorkerEvent& e) {
+    if (auto* status = std::get_if<event::ServiceStatus>(&e)) {
+        app.service = *status;
+        if (app.reindex_state != 0 && status->state == 3) app.reindex_state = 0;
+    }
+    // Search results, self-test and update events belong to the pages of the panel.
+}
+
+void on_tick(LauncherApp& app) {
+    const uint64_t now = platform::tick_count_ms();
+    const LauncherState::Tick t = app.state.tick(now);
+    if (t.remove_leftover) remove_leftover_build();
+    while (auto e = app.events->try_receive()) apply_event(app, *e);
+    if (t.advance_hide) return advance_hide(app, now);
+    if (t.retry_foreground) app.state.active_flag = force_foreground(app.window);
+    if (t.refresh_status) app.send_job(job::RefreshStatus{});
+    if (t.repaint) repaint(app);
+}
+
+void open_mcp_log() {
+    const std::string folder = data_folder();
+    (void)platform::create_folders(folder);
+    const std::string path = platform::join_path(folder, "mcp.log");
+    if (!platform::path_exists(path)) log_line("log opened from the tray (empty)");
+    ShellExecuteW(nullptr, L"open", widen(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void tray_menu_command(LauncherApp& app) {
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    for (const auto& item : tray_menu(mcp_enabled(), platform::read_run_value(kRunValueName).has_value())) {
+        if (item.id == kTraySeparator)
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        else
+            AppendMenuW(menu, MF_STRING, item.id, widen(item.text).c_str());
+    }
+    POINT pt{};
+    GetCursorPos(&pt);
+    SetForegroundWindow(app.window);
+    const UINT chosen = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, pt.x, pt.y, 0, app.window, nullptr));
+    DestroyMenu(menu);
+    switch (chosen) {
+        case kTraySearch:
+            show(app);
+            break;
+        case kTrayExit:
+            DestroyWindow(app.window);
+            break;
+        case kTrayRebuild: {
+            client::RequestLimits limits;
+            limits.timeout_ms = kTrayReindexTimeoutMs;
+            limits.port = client::service_port();
+            (void)client::service_request("/reindex", limits);
+            app.reindex_state = 1;
+            app.reindex_progress = 0;
+            break;
+        }
+        case kTrayMcpSettings:
+            if (!app.state.visible) show(app);
+            app.state.view = View::Settings;
+            app.state.settings_opened_tick = platform::tick_count_ms();
+            repaint(app);
+            break;
+        case kTrayMcpSwitch:
+            if (auto now_on = set_mcp_enabled(mcp_enabled())) app.mcp_enabled = *now_on;  // writes the opposite
+            if (app.state.view == View::Settings) repaint(app);
+            break;
+        case kTrayOpenLog:
+            open_mcp_log();
+            break;
+        case kTrayAutostart:
+            if (const bool on = autostart_enabled(system_autostart()); set_autostart(system_autostart(), !on))
+                app.autostart_enabled = !on;
+            if (app.state.view == View::Settings) repaint(app);
+            break;
+        default:
+            break;
+    }
+}
+
+LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+    LauncherApp* app = app_of(window);
+    switch (msg) {
+        case WM_NCCREATE:
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            return 1;
+        case WM_CREATE:
+            if (app) app->window = window;
+            request_dark_menus(window);
+            add_tray_icon(window);
+            g_hotkey_registered = RegisterHotKey(window, kHotkeyId, MOD_ALT, VK_SPACE) != 0;
+            SetTimer(window, kTimerId, UINT(kTickMs), nullptr);
+            return 0;
+        case WM_DESTROY:
+            KillTimer(window, kTimerId);
+            if (g_hotkey_registered.exchange(false)) UnregisterHotKey(window, kHotkeyId);
+            delete_tray_icon(window);
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            delete app;
+            PostQuitMessage(0);
+            return 0;
+        case WM_PAINT:
+            ValidateRect(window, nullptr);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_TIMER:
+            if (app && wparam == kTimerId) on_tick(*app);
+            return 0;
+        case WM_HOTKEY:
+            if (app && wparam == kHotkeyId) toggle(*app);
+            return 0;
+        case kTrayMessage:
+            if (!app) return 0;
+            if (LOWORD(lparam) == WM_LBUTTONUP) toggle(*app);
+            if (LOWORD(lparam) == WM_RBUTTONUP) tray_menu_command(*app);
+            return 0;
+        case WM_ACTIVATE: {
+            if (!app) return 0;
+            if (LOWORD(wparam) != WA_INACTIVE) {
+                debug_log("WM_ACTIVATE active");
+                app->state.activated();
+                repaint(*app);
+                return 0;
+            }
+            const uint64_t now = platform::tick_count_ms();
+            debug_log("WM_ACTIVATE inactive (active_flag=" + std::string(app->state.active_flag ? "true" : "false") +
+                      " menu=" + (app->state.menu_open ? "true" : "false") +
+                      " age=" + std::to_string(now - app->state.show_tick) + ")");
+            if (app->state.deactivated(now)) begin_hide(*app);
+            return 0;
+        }
+        case WM_KILLFOCUS:
+            if (app) {
+                app->state.focused = false;
+                repaint(*app);
+            }
+            return 0;
+        case WM_SETCURSOR: {
+            static const LPCWSTR cursors[] = {IDC_ARROW, IDC_HAND, IDC_IBEAM};
+            SetCursor(LoadCursorW(nullptr, cursors[app ? app->cursor_kind % 3 : 0]));
+            return 1;
+        }
+        case WM_MOUSEACTIVATE:
+            return MA_ACTIVATE;
+        case WM_CONTEXTMENU:
+        case WM_SYSKEYDOWN:
+            return 0;  // no system menu on Alt+Space or F10
+        case WM_KEYDOWN:
+            if (app && wparam == VK_ESCAPE) begin_hide(*app);
+            return 0;
+        case WM_CHAR:
+        case WM_LBUTTONUP:
+            return 0;
+        default:
+            break;
+    }
+    if (app && msg == show_message()) {
+        debug_log("show message received");
+        show(*app);
+        return 0;
+    }
+    if (msg == show_message()) {
+        debug_log("show message: no app pointer");
+        return 0;
+    }
+    if (msg == taskbar_created_message()) {
+        // Explorer restarted: its new taskbar has no icon of ours, and the tray menu is the
+        // launcher's only way to exit.
+        add_tray_icon(window);
+        return 0;
+    }
+    if (msg > 0xBFFF) debug_log("unhandled message " + hex(msg));
+    return DefWindowProcW(window, msg, wparam, lparam);
+}
+
+void repair_shortcut_thread() {
+    std::thread([] { repair_desktop_shortcut(system_shortcut()); }).detach();
+}
+
+EnsureServiceSystem system_ensure_service() {
+    EnsureServiceSystem s;
+    s.is_installed_copy = [] { return is_installed_copy(); };
+    s.service_answers = [] {
+        platform::net_startup();
+        return platform::connect_tcp("127.0.0.1", client::service_port(), 180).ok();
+    };
+    s.service_running_or_starting = [] { return platform::service_running_or_starting(kServiceName); };
+    s.has_admin_rights = [] { return has_admin_rights(); };
+    s.install_in_process = [] { return install_service(real_install_system(), program_folder(), installed_exe()); };
+    s.start_elevated_install = [] {
+        const auto self = platform::executable_path();
+        return self && platform::start_elevated(*self, "install");
+    };
+    return s;
+}
+
+}  // namespace
+
+Status run_launcher(bool tray_start) {
+    // The shell calls below (tray, ShellExecuteW, known folders) want COM on this thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (!tray_start) {
+        static const char* const outcomes[] = {"nothing to do", "installed", "install failed", "elevated installer started",
+                                               "elevation refused"};
+        debug_log(std::string("service check: ") + outcomes[int(ensure_service(system_ensure_service()))]);
+    }
+    remove_leftover_build();
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    if (auto f = reinterpret_cast<SetContext>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext"))))
+        f(reinterpret_cast<HANDLE>(-4));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    request_dark_menus(nullptr);
+    debug_log("dark menus requested");
+
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW wc{};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = window_proc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = L"Nimbalo.Launcher";
+    if (!RegisterClassW(&wc)) return fail("RegisterClassW failed");
+    const HWND window = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"Nimbalo.Launcher", L"Nimbalo",
+                                        WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, instance, nullptr);
+    if (!window) return fail(platform::last_system_error_text());
+
+    auto app = std::make_unique<LauncherApp>();
+    app->window = window;
+    using GetDpi = UINT(WINAPI*)(HWND);
+    const auto get_dpi = reinterpret_cast<GetDpi>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    app->geometry = window_geometry(scale_for_dpi(get_dpi ? get_dpi(window) : 0));
+    const int w = app->geometry.width, h = app->geometry.height;
+    app->frame = Canvas(w, h);
+    app->animation_frame = Canvas(w, h);
+    app->hide_snapshot = Canvas(w, h);
+    app->glass_background = Canvas(w, h);
+    auto surface = PresentSurface::create(w, h);
+    auto backend = make_gdiplus_text_backend(w, h, app->geometry.scale);
+    if (!surface || !backend) {
+        DestroyWindow(window);
+        return fail("GDI+ text engine unavailable");
+    }
+    app->surface = std::make_unique<PresentSurface>(std::move(*surface));
+    app->text = std::make_unique<TextEngine>(std::move(*backend));
+    app->state = LauncherState(platform::tick_count_ms());
+    app->mcp_enabled = mcp_enabled();
+    app->autostart_enabled = autostart_enabled(system_autostart());
+    app->jobs = std::make_shared<Channel<WorkerJob>>();
+    app->events = std::make_shared<Channel<WorkerEvent>>();
+    start_worker(app->jobs, app->events, system_worker_deps());
+    LauncherApp& a = *app;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app.release()));
+    debug_log("show message id = " + hex(show_message()));
+    if (is_installed_copy()) repair_autostart(system_autostart());
+    repair_shortcut_thread();
+    if (tray_start)
+        a.send_job(job::RefreshStatus{});
+    else
+        show(a);
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return {};
+}
+
+}  // namespace nimbalo::gui
