@@ -1,5 +1,7 @@
 #include "cli/dispatch.h"
 
+#include <new>
+
 #include "cli/args.h"
 #include "cli/console_commands.h"
 #include "common/text.h"
@@ -93,7 +95,12 @@ Status dispatch(const std::vector<std::string>& args, bool tray_start) {
 
 int run_entry(std::vector<std::string> args) {
     if (args.empty()) {
-        const Status s = launcher_path(false);
+        Status s;
+        try {
+            s = launcher_path(false);
+        } catch (const std::bad_alloc&) {
+            s = fail("not enough memory");
+        }
         if (!s) {
             platform::write_stderr("error: " + s.error() + "\n");
             return 1;
@@ -104,7 +111,13 @@ int run_entry(std::vector<std::string> args) {
     if (first != "service" && first != "gui" && first != "mcp") platform::attach_parent_console();
 
     const bool tray_start = take_tray_flags(args);
-    const Status s = args.empty() ? launcher_path(tray_start) : dispatch(args, tray_start);
+    // Every role starts here: running out of memory ends it with an error, never an abort.
+    Status s;
+    try {
+        s = args.empty() ? launcher_path(tray_start) : dispatch(args, tray_start);
+    } catch (const std::bad_alloc&) {
+        s = fail("not enough memory");
+    }
     if (!s) {
         platform::write_stderr("error: " + s.error() + "\n");
         return 1;

@@ -1,8 +1,12 @@
 #include "index/index_file.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <new>
 
 #include "common/text.h"
+#include "index/build.h"
 #include "index/lookups.h"
 #include "platform/large_buffer.h"
 #include "platform/system.h"
@@ -149,15 +153,41 @@ Status save_index(const Index& index, const std::string& path) {
     return platform::write_file_atomic(path, serialize_index(index));
 }
 
+Result<uint64_t> check_index_file_header(const std::string& path, char expected_letter) {
+    std::error_code ec;
+    const uint64_t size = std::filesystem::file_size(platform::to_path(path), ec);
+    if (ec) return fail("index file: cannot read its size: " + ec.message());
+    std::ifstream in(platform::to_path(path), std::ios::binary);
+    uint8_t head[9];
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return fail("index file: truncated before the names length");
+    if (head[0] != uint8_t(expected_letter)) return fail(std::string("index file is for another drive, not ") + expected_letter);
+    const uint64_t names_len = get_le(head + 1, 8);
+    if (names_len > kArenaLimit || names_len > size) return fail("index file: names length exceeds the file");
+    uint8_t count_bytes[8];
+    in.seekg(std::streamoff(9 + names_len));
+    if (!in.read(reinterpret_cast<char*>(count_bytes), sizeof count_bytes)) return fail("index file: truncated before the entry count");
+    const uint64_t count = get_le(count_bytes, 8);
+    // Every path holds at least "X:\" and a name, so there are fewer entries than arena bytes.
+    if (count > names_len || count > RefMap::kMaxEntry) return fail("index file: implausible entry count");
+    if (17 + names_len + count * kEntryBytes != size) return fail("index file: its counts do not give its size");
+    return size;
+}
+
 Result<Index> load_index(const std::string& path, char expected_letter) {
-    auto bytes = platform::read_file(path);
-    if (!bytes) return std::move(bytes).take_error();
-    auto index = parse_index_file(*bytes, expected_letter);
-    if (!index) return index;
-    bytes->clear();
-    bytes->shrink_to_fit();
-    rebuild_sorted(*index);
-    return index;
+    try {
+        auto size = check_index_file_header(path, expected_letter);
+        if (!size) return std::move(size).take_error();
+        auto bytes = platform::read_file(path, *size);
+        if (!bytes) return std::move(bytes).take_error();
+        auto index = parse_index_file(*bytes, expected_letter);
+        if (!index) return index;
+        bytes->clear();
+        bytes->shrink_to_fit();
+        rebuild_sorted(*index);
+        return index;
+    } catch (const std::bad_alloc&) {
+        return fail("index file: not enough memory to load it");
+    }
 }
 
 }  // namespace nimbalo

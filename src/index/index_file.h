@@ -6,7 +6,8 @@
 // one, invalid UTF-8 in the arena, an is_dir byte other than 0/1, or an entry whose range falls outside
 // the arena (checked in 64-bit arithmetic), whose name is longer than its path, or whose path or name
 // does not start and end on a character boundary is rejected as a whole. A corrupt count cannot force
-// a large allocation. One pass over the file image, no per-entry allocation.
+// a large allocation: the header is checked against the file's size before anything is read.
+// One pass over the file image, no per-entry allocation.
 //
 // Saving goes through a temporary file that is flushed and renamed over index.bin, so a crash leaves
 // either the old or the new file. Pure functions apart from the file I/O; thread-safe.
@@ -30,7 +31,13 @@ Result<Index> parse_index_file(std::string_view bytes, char expected_letter);
 // Write the index to path atomically (creating missing folders).
 Status save_index(const Index& index, const std::string& path);
 
-// Read and decode path, then rebuild the sorted name order.
+// The header check made before anything else is read or reserved: the letter, then the two
+// counts, which must be plausible (an arena within the 4 GiB limit, fewer entries than arena
+// bytes) and give exactly the file's size. Returns that size.
+Result<uint64_t> check_index_file_header(const std::string& path, char expected_letter);
+
+// Check the header, read and decode path, then rebuild the sorted name order. Running out of
+// memory fails like a bad file.
 Result<Index> load_index(const std::string& path, char expected_letter);
 
 }  // namespace nimbalo

@@ -8,7 +8,7 @@
 //   L+8+N    8      u64 C: number of entries
 //   L+16+N   29*C   entries (IndexEntryDisk), back to back
 //
-// Bytes after the last entry are ignored on reading.
+// A file whose size is not exactly L+16+N+29*C is rejected when loaded from disk.
 #pragma once
 
 #include <cstddef>

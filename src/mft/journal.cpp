@@ -46,6 +46,12 @@ Result<Journal> open_journal_on(VolumeReader volume) {
     return j;
 }
 
+Result<JournalExtent> query_journal(Journal& j) {
+    auto q = query(j);
+    if (!q) return fail("FSCTL_QUERY_USN_JOURNAL failed: " + q.error());
+    return JournalExtent{q->id, q->first, q->next};
+}
+
 Status rewind_journal(Journal& j) {
     auto q = query(j);
     if (!q) return fail("FSCTL_QUERY_USN_JOURNAL failed: " + q.error());

@@ -31,6 +31,15 @@ struct Journal {
 Result<Journal> open_journal(char letter);
 Result<Journal> open_journal_on(VolumeReader volume);
 
+// The journal's id, its oldest record's USN and the next USN it will write
+// ("FSCTL_QUERY_USN_JOURNAL failed: {}").
+struct JournalExtent {
+    uint64_t journal_id = 0;
+    int64_t first = 0;
+    int64_t next = 0;
+};
+Result<JournalExtent> query_journal(Journal& journal);
+
 // Moves position to the oldest record still in the journal ("FSCTL_QUERY_USN_JOURNAL failed: {}").
 Status rewind_journal(Journal& journal);
 

@@ -7,6 +7,7 @@
 #include "mft/file_record.h"
 #include "mft/mft_extents.h"
 #include "mft/ntfs_layout.h"
+#include "mft/record_reader.h"
 #include "mft/usa_fixup.h"
 #include "mft/usn_batch.h"
 #include "mft/volume.h"
@@ -44,20 +45,6 @@ Result<uint64_t> find_by_name(VolumeReader& v, std::span<const DataRun> mft_runs
         }
     }
     return fail("the volume has no change journal ($Extend\\$UsnJrnl not found)");
-}
-
-}  // namespace
-
-namespace {
-
-Result<std::vector<DataRun>> mft_runs_of(VolumeReader& v) {
-    auto rec0 = read_at(v, v.mft_start_lcn * v.bytes_per_cluster, v.bytes_per_record);
-    if (!rec0) return std::move(rec0).take_error();
-    if (std::memcmp(rec0->data(), "FILE", 4) != 0) return fail("not a valid FILE record");
-    if (auto s = apply_fixup(*rec0); !s) return std::move(s).take_error();
-    auto own = find_mft_data_runs(*rec0);
-    if (!own) return std::move(own).take_error();
-    return collect_mft_runs(v, *rec0, std::move(*own));
 }
 
 // $Max and $J of the journal in record number (and its extension records).
@@ -107,7 +94,7 @@ Result<ImageJournal> load_journal(VolumeReader& v, std::span<const DataRun> mft_
 }  // namespace
 
 Result<ImageJournal> find_image_journal(VolumeReader& v) {
-    auto mft_runs = mft_runs_of(v);
+    auto mft_runs = read_mft_runs(v);
     if (!mft_runs) return std::move(mft_runs).take_error();
     auto number = find_by_name(v, *mft_runs, kExtendRecord, "$UsnJrnl");
     if (!number) return std::move(number).take_error();

@@ -3,10 +3,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "service/service_command.h"
 #include "common/text.h"
+#include "indexing/change_feed.h"
 #include "indexing/index_volume.h"
 #include "indexing/progress.h"
 #include "platform/data_folder.h"
@@ -16,6 +18,7 @@
 #include "service/lifecycle.h"
 #include "service/routes.h"
 #include "service/server.h"
+#include "service/service_log.h"
 
 namespace nimbalo {
 
@@ -65,11 +68,13 @@ private:
     std::thread thread_;  // last: starts after the members it uses
 };
 
-}  // namespace
-
-platform::ServiceExit service_main(platform::ServiceContext& ctx) {
+platform::ServiceExit serve(platform::ServiceContext& ctx) {
+    const std::string folder = platform::service_data_folder();
     // Shared with the connection threads, which may outlive this routine by one request.
-    auto service = std::make_shared<IndexService>(IndexSource{[] { return index_volume('C'); }, platform::service_data_folder(), 'C'});
+    IndexSource source{[] { return index_volume('C'); }, folder, 'C'};
+    source.log = [folder](std::string_view text) { service_log(folder, text); };
+    source.open_feed = [] { return open_change_feed('C'); };
+    auto service = std::make_shared<IndexService>(std::move(source));
     {
         StartReporter reporter(ctx);
         if (auto st = service->start(); !st) return {kExitNoIndex, "no index: " + st.error()};
@@ -87,7 +92,19 @@ platform::ServiceExit service_main(platform::ServiceContext& ctx) {
     auto handler = std::make_shared<const RequestHandler>(
         [service, routes = Routes{*service, search, port}](std::string_view received) { return routes.answer(received); });
     run_accept_loop(std::move(*listener), ctx.stop_flag(), handler);
+    service->stop();  // saves what changed since the last save
     return {};
+}
+
+}  // namespace
+
+platform::ServiceExit service_main(platform::ServiceContext& ctx) {
+    // The service's entry: running out of memory ends it with an error, never an abort.
+    try {
+        return serve(ctx);
+    } catch (const std::bad_alloc&) {
+        return {kExitNoIndex, "not enough memory"};
+    }
 }
 
 Status cmd_service_run() { return platform::run_service_host("Nimbalo", service_main); }

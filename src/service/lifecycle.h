@@ -1,5 +1,6 @@
 // IndexService: where the service's index comes from and when it changes.
-// start(): load index.bin, or build and save; publish; after a loaded start, one background rebuild
+// start(): remove stale temporary files, load index.bin (checked against its companion file, see
+// index/index_store.h), or build and save; publish; after a loaded start, one background rebuild
 // so files made since the last build become findable (start-up itself stays instant).
 // reindex(): at most one rebuild runs at a time; asking during a rebuild schedules exactly one more
 // after it, however often it is asked, so a request storm costs at most the current index, the one
@@ -7,6 +8,10 @@
 // Published indexes never change: current() hands out a shared reference taken under the lock and
 // the caller searches on it without holding anything, so a slow query never stalls other clients
 // or a publish. The last holder of a replaced index frees it.
+// Live updates: when the source opens a change feed, start() hands the index to a LiveFollower
+// (indexing/live_follower.h), which publishes from then on; a loaded index whose saved journal
+// position the journal still holds is caught up from the journal instead of rebuilt. Rebuilds
+// then go through the follower too (it continues from where the journal stood at their start).
 // Threads: every member is safe to call from any thread. Rebuild threads own a reference to the
 // shared state and are not joined: a service that stops does not wait for a running build.
 #pragma once
@@ -15,9 +20,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "common/result.h"
 #include "index/index.h"
+#include "indexing/live_follower.h"
 
 namespace nimbalo {
 
@@ -25,17 +32,28 @@ struct IndexSource {
     std::function<Result<Index>()> build;  // the service: index_volume('C')
     std::string folder;                    // holds index.bin; empty = keep nothing on disk
     char letter = 'C';
+    std::function<void(std::string_view)> log = {};  // the service's log (failed saves, rebuild reasons)
+    // Live updates: opens the drive's change feed (empty: none; the index changes on rebuilds only).
+    std::function<Result<std::unique_ptr<ChangeFeed>>()> open_feed = {};
+    FollowTiming timing = {};
 };
 
 class IndexService {
 public:
     explicit IndexService(IndexSource source);
+    ~IndexService();
     IndexService(const IndexService&) = delete;  // one published index per service
     IndexService& operator=(const IndexService&) = delete;
 
     // The first index. Fails with the build's message when there is no usable file and the build
     // fails; nothing is published then.
     Status start();
+
+    // Stop following the journal, saving what changed since the last save. Idempotent.
+    void stop();
+
+    // True when start() found a journal to follow.
+    bool following() const;
 
     // Start or schedule a background rebuild; returns at once.
     void reindex();
@@ -57,6 +75,7 @@ public:
     struct Shared;
 
 private:
+    void start_following();
     std::shared_ptr<Shared> shared_;
 };
 

@@ -42,3 +42,30 @@ TEST(DataFolder, ResetReplacesALinkWithAPrivateFolder) {
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     fs::remove_all(base);
 }
+
+// A folder that others may write to is never trusted; one of ours is made private again, one of
+// another owner is left alone (and stays refused).
+TEST(DataFolder, WritableByOthersIsRefusedOrRepaired) {
+    const fs::path base = fs::temp_directory_path() / ("nimbalo_data_folder_w." + std::to_string(::getpid()));
+    fs::remove_all(base);
+    fs::create_directories(base);
+    struct Case {
+        mode_t mode;
+        bool ours;
+    };
+    for (const Case c : {Case{0777, true}, Case{0770, true}, Case{0722, true}, Case{0777, false}}) {
+        const fs::path dir = base / ("d" + std::to_string(c.mode) + (c.ours ? "o" : "x"));
+        fs::create_directory(dir);
+        ::chmod(dir.c_str(), c.mode);
+        if (!c.ours) {
+            ASSERT_EQ(::chown(dir.c_str(), 65534, 65534), 0);
+        }
+        EXPECT_FALSE(platform::folder_is_trusted(dir.string())) << dir;
+        ASSERT_TRUE(platform::create_private_folder(dir.string(), false).ok());
+        struct stat st {};
+        ASSERT_EQ(::stat(dir.c_str(), &st), 0);
+        EXPECT_EQ(platform::folder_is_trusted(dir.string()), c.ours) << dir;
+        EXPECT_EQ(st.st_mode & 0777, c.ours ? 0700u : c.mode) << dir;
+    }
+    fs::remove_all(base);
+}

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -211,5 +213,37 @@ TEST(Lifecycle, UntrustedFolderIsNeitherReadNorWritten) {
     ASSERT_TRUE(s.start().ok());
     EXPECT_EQ(s.current()->entries.size(), 2u);  // built, not loaded through the link
     EXPECT_EQ(load_index((base / "real" / "index.bin").string(), 'C')->entries.size(), 6u);  // not overwritten
+    fs::remove_all(base);
+}
+
+// A save that cannot happen is logged, never silent; leftovers of interrupted saves go at start.
+TEST(Lifecycle, FailedSavesAreLoggedAndStaleTemporaryFilesRemoved) {
+    const fs::path base = fresh("nimbalo_lifecycle_log");
+    fs::create_directories(base / "theirs");
+    ASSERT_EQ(::chown((base / "theirs").c_str(), 65534, 65534), 0);
+    std::vector<std::string> lines;
+    Gate g;
+    IndexSource src = g.source(base / "theirs");
+    src.log = [&](std::string_view text) { lines.emplace_back(text); };
+    {
+        IndexService s(std::move(src));
+        ASSERT_TRUE(s.start().ok());
+    }
+    EXPECT_FALSE(fs::exists(base / "theirs" / "index.bin"));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "index not saved: " + (base / "theirs").string() + " may be written by other users");
+
+    fs::create_directories(base / "ours");
+    std::ofstream(base / "ours" / "index.bin.tmp.999999") << "left by a killed save";
+    std::ofstream(base / "ours" / "index.bin.state.tmp.999999.0") << "and another";
+    lines.clear();
+    IndexSource ours = g.source(base / "ours");
+    ours.log = [&](std::string_view text) { lines.emplace_back(text); };
+    IndexService s(std::move(ours));
+    ASSERT_TRUE(s.start().ok());
+    EXPECT_FALSE(fs::exists(base / "ours" / "index.bin.tmp.999999"));
+    EXPECT_FALSE(fs::exists(base / "ours" / "index.bin.state.tmp.999999.0"));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "removed 2 temporary file(s) of an interrupted save");
     fs::remove_all(base);
 }

@@ -17,7 +17,13 @@ std::string service_data_folder() {
 Status create_private_folder(const std::string& path, bool reset_existing) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
-        if (!reset_existing) return {};
+        if (!reset_existing) {
+            // Ours but open to others (made by an older build, or changed since): make it private
+            // again. A folder of another owner stays as it is and is refused as untrusted.
+            if (S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0)
+                return fail(io_error_text(errno));
+            return {};
+        }
         if (!S_ISDIR(st.st_mode) && ::unlink(path.c_str()) != 0) return fail(io_error_text(errno));
     }
     std::error_code ec;
@@ -31,6 +37,8 @@ Status create_private_folder(const std::string& path, bool reset_existing) {
 bool folder_is_trusted(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    // Nobody but the owner may add, replace or rename files in it.
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return false;
     return st.st_uid == 0 || st.st_uid == ::geteuid();
 }
 

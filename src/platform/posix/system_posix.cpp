@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -106,8 +107,16 @@ Status write_file_atomic(const std::string& path, std::string_view bytes) {
     std::error_code ec;
     const auto target = to_path(path);
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
-    const std::string tmp = path + ".tmp." + std::to_string(getpid());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A fresh name, created exclusively and never through a link: whatever another user planted
+    // in the folder is neither followed nor overwritten (a taken name moves on to the next one).
+    static std::atomic<uint32_t> serial{0};
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        tmp = path + ".tmp." + std::to_string(getpid()) + "." + std::to_string(serial.fetch_add(1));
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) return fail(io_error_text(errno));
     size_t done = 0;
     while (done < bytes.size()) {

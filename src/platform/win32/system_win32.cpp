@@ -4,6 +4,7 @@
 
 #include <process.h>
 
+#include <atomic>
 #include <climits>
 #include <new>
 #include <system_error>
@@ -147,11 +148,19 @@ Status write_file_atomic(const std::string& path, std::string_view bytes) {
     const std::filesystem::path target = to_path(path);
     std::error_code ec;
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
-    const std::wstring tmp = target.native() + L".tmp." + std::to_wstring(GetCurrentProcessId()) + L"." +
-                             std::to_wstring(GetCurrentThreadId());
+    // A fresh name, created exclusively (CREATE_NEW) and opened as itself if it is a reparse point,
+    // so nothing planted in the folder is followed or overwritten; a taken name moves on.
+    static std::atomic<uint32_t> serial{0};
+    std::wstring tmp;
+    OwnedHandle h;
+    for (int attempt = 0; attempt < 16 && !h.valid(); ++attempt) {
+        tmp = target.native() + L".tmp." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(serial.fetch_add(1));
+        h = OwnedHandle(CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!h.valid() && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    if (!h.valid()) return fail(io_error_text(last_error_code()));
     {
-        OwnedHandle h(CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!h.valid()) return fail(io_error_text(last_error_code()));
         Status s = write_all(h.get(), bytes);
         if (s && !FlushFileBuffers(h.get())) s = fail(io_error_text(last_error_code()));
         if (!s) {
@@ -159,6 +168,7 @@ Status write_file_atomic(const std::string& path, std::string_view bytes) {
             DeleteFileW(tmp.c_str());
             return s;
         }
+        h.reset();  // closed before the rename
     }
     if (!MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const int e = last_error_code();
