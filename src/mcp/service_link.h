@@ -35,7 +35,4 @@ public:
     bool up() override;
 };
 
-// The body of a raw HTTP reply: everything after the first "\r\n\r\n", when it is valid UTF-8.
-std::optional<std::string> http_body(std::string_view reply);
-
 }  // namespace nimbalo::mcp

@@ -78,6 +78,13 @@ TEST(ServiceRequest, GivesUpPastSixteenMebibytes) {
     EXPECT_FALSE(ask_server_sending(size_t(17) << 20));
 }
 
+TEST(ServiceRequest, HttpBody) {
+    EXPECT_EQ(client::http_body("HTTP/1.1 200 OK\r\nA: b\r\n\r\n{\"x\":1}\r\n\r\nmore"), "{\"x\":1}\r\n\r\nmore");
+    EXPECT_EQ(client::http_body("HTTP/1.1 200 OK\r\n\r\n"), "");
+    EXPECT_FALSE(client::http_body("HTTP/1.1 200 OK\r\n"));
+    EXPECT_FALSE(client::http_body("HTTP/1.1 200 OK\r\n\r\n\xc3"));
+}
+
 TEST(ServiceRequest, NothingWhenNobodyListens) {
     uint16_t port = 0;
     {
