@@ -247,8 +247,17 @@ void apply_event(LauncherApp& app, WorkerEvent& e) {
     // Search results, self-test and update events belong to the pages of the panel.
 }
 
+void run_tick(LauncherApp& app, uint64_t now);
+
+// A tick that takes 16 ms or more (a frame at 60 Hz) is logged: the window thread must never wait.
 void on_tick(LauncherApp& app) {
     const uint64_t now = platform::tick_count_ms();
+    run_tick(app, now);
+    const uint64_t took = platform::tick_count_ms() - now;
+    if (took >= 16) debug_log("tick took " + std::to_string(took) + " ms");
+}
+
+void run_tick(LauncherApp& app, uint64_t now) {
     const LauncherState::Tick t = app.state.tick(now);
     if (t.remove_leftover) remove_leftover_build();
     while (auto e = app.events->try_receive()) apply_event(app, *e);
