@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/data_folder.h"
+#include "support/temp_dir.h"
 
 using namespace nimbalo;
 namespace fs = std::filesystem;
@@ -23,8 +24,8 @@ TEST(DataFolder, LocationFollowsProgramData) {
 }
 
 TEST(DataFolder, ResetReplacesALinkWithAPrivateFolder) {
-    const fs::path base = fs::temp_directory_path() / ("nimbalo_data_folder." + std::to_string(::getpid()));
-    fs::remove_all(base);
+    const nimbalo::fixtures::TempDir tmp("nimbalo_data_folder");
+    const fs::path base = tmp.path() / "base";
     fs::create_directories(base / "elsewhere");
     fs::create_directory_symlink(base / "elsewhere", base / "Nimbalo");
     const std::string folder = (base / "Nimbalo").string();
@@ -46,8 +47,8 @@ TEST(DataFolder, ResetReplacesALinkWithAPrivateFolder) {
 // A folder that others may write to is never trusted; one of ours is made private again, one of
 // another owner is left alone (and stays refused).
 TEST(DataFolder, WritableByOthersIsRefusedOrRepaired) {
-    const fs::path base = fs::temp_directory_path() / ("nimbalo_data_folder_w." + std::to_string(::getpid()));
-    fs::remove_all(base);
+    const nimbalo::fixtures::TempDir tmp("nimbalo_data_folder_w");
+    const fs::path base = tmp.path() / "base";
     fs::create_directories(base);
     struct Case {
         mode_t mode;

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "index/index_file.h"
+#include "support/temp_dir.h"
 
 using namespace nimbalo;
 namespace fs = std::filesystem;
@@ -138,8 +139,8 @@ TEST(IndexFile, EveryTruncationOfAValidFileIsRejected) {
 }
 
 TEST(IndexFile, SaveReplacesAtomicallyAndLeavesNoTemporaryFile) {
-    const fs::path dir = fs::temp_directory_path() / ("nimbalo_index_file_save." + std::to_string(::getpid()));
-    fs::remove_all(dir);
+    const nimbalo::fixtures::TempDir tmp("nimbalo_index_file_save");
+    const fs::path dir = tmp.path();
     const std::string path = (dir / "sub" / "index.bin").string();
     ASSERT_TRUE(save_index(one_file_index(), path).ok());
     Index bigger = one_file_index();

@@ -11,19 +11,13 @@
 #include "index/index_store.h"
 #include "platform/system.h"
 #include "support/index_fixtures.h"
+#include "support/temp_dir.h"
 
 using namespace nimbalo;
 using namespace nimbalo::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path fresh(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() / (name + "." + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
 
 std::string read_all(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -45,7 +39,8 @@ const JournalPosition kAt{0x1d5a, 4096};
 }  // namespace
 
 TEST(IndexStore, RoundTripKeepsMapsAndPosition) {
-    const fs::path dir = fresh("nimbalo_store_rt");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_store_rt");
+    const fs::path dir = tmp.path();
     const Index ix = sample();
     ASSERT_TRUE(save_index_set(ix, dir.string(), kAt).ok());
     auto back = load_index_set(dir.string(), 'C');
@@ -71,7 +66,8 @@ TEST(IndexStore, RoundTripKeepsMapsAndPosition) {
 
 // Every single flipped bit of index.bin is caught (before the checksum, 14 of 20 loaded).
 TEST(IndexStore, FlippedBitsAreRejected) {
-    const fs::path dir = fresh("nimbalo_store_flip");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_store_flip");
+    const fs::path dir = tmp.path();
     ASSERT_TRUE(save_index_set(sample(), dir.string(), kAt).ok());
     const std::string good = read_all(dir / "index.bin");
     std::mt19937 rng(7);
@@ -92,7 +88,8 @@ TEST(IndexStore, FlippedBitsAreRejected) {
 // The header decides before anything is read or reserved: a 64 GiB sparse file and counts that do
 // not give the file's size fail at once (before, the first aborted with bad_alloc).
 TEST(IndexStore, HeaderIsCheckedAgainstTheFileSize) {
-    const fs::path dir = fresh("nimbalo_store_header");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_store_header");
+    const fs::path dir = tmp.path();
     const fs::path p = dir / "index.bin";
     const std::string good = serialize_index(sample());
     auto u64 = [](uint64_t v) {
@@ -133,7 +130,8 @@ TEST(IndexStore, HeaderIsCheckedAgainstTheFileSize) {
 // A kill at any point of a save leaves an index.bin that loads, and a position only beside the
 // index it describes: replay each intermediate state of the files.
 TEST(IndexStore, InterruptedSaveNeverPairsAPositionWithANewerIndex) {
-    const fs::path dir = fresh("nimbalo_store_kill");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_store_kill");
+    const fs::path dir = tmp.path();
     const Index old_ix = sample(4), new_ix = sample(9);
     const JournalPosition old_at{7, 100}, new_at{7, 900};
     ASSERT_TRUE(save_index_set(new_ix, dir.string(), new_at).ok());
@@ -194,7 +192,8 @@ TEST(IndexStore, StateTextIsStrict) {
 
 // Our own leftovers of interrupted saves go at start; another process's files of other names stay.
 TEST(IndexStore, StaleTemporaryFilesAreRemoved) {
-    const fs::path dir = fresh("nimbalo_store_stale");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_store_stale");
+    const fs::path dir = tmp.path();
     const std::string own = "index.bin.tmp." + std::to_string(platform::process_id()) + ".3";
     for (const char* name : {"index.bin.tmp.123", "index.bin.tmp.99.4", "index.bin.state.tmp.77.0", "index.bin.records.tmp.5.1"})
         write_all(dir / name, "x");
@@ -211,7 +210,8 @@ TEST(IndexStore, StaleTemporaryFilesAreRemoved) {
 // Temporary files are created exclusively and never through a link: with every name of the next
 // saves taken by links to an unrelated file, the save fails (and says so) and the file is untouched.
 TEST(IndexStore, PlantedLinksAreNeverFollowed) {
-    const fs::path dir = fresh("nimbalo_store_links");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_store_links");
+    const fs::path dir = tmp.path();
     write_all(dir / "victim", "precious");
     const std::string target = (dir / "index.bin").string();
     for (int serial = 0; serial < 400; ++serial)

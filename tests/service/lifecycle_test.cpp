@@ -12,6 +12,7 @@
 
 #include "index/index_file.h"
 #include "service/lifecycle.h"
+#include "support/temp_dir.h"
 
 using namespace nimbalo;
 namespace fs = std::filesystem;
@@ -28,12 +29,6 @@ Index files(int n) {
         ix.names += p;
     }
     return ix;
-}
-
-fs::path fresh(const char* name) {
-    const fs::path dir = fs::temp_directory_path() / name;
-    fs::remove_all(dir);
-    return dir;
 }
 
 // A builder that can be held at its start, counts calls and the most that ran at once.
@@ -73,7 +68,8 @@ struct Gate {
 }  // namespace
 
 TEST(Lifecycle, FirstStartBuildsAndSavesSecondStartLoadsThenRefreshes) {
-    const fs::path dir = fresh("nimbalo_lifecycle_restart");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_lifecycle_restart");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     Gate g1;
     g1.next_size = 3;
     {
@@ -108,7 +104,8 @@ TEST(Lifecycle, FirstStartBuildsAndSavesSecondStartLoadsThenRefreshes) {
 }
 
 TEST(Lifecycle, DamagedFilesAreRebuiltAndReplaced) {
-    const fs::path dir = fresh("nimbalo_lifecycle_damaged");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_lifecycle_damaged");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     fs::create_directories(dir);
     const std::string good = serialize_index(files(4));
     std::string flipped_dir = good;
@@ -132,7 +129,8 @@ TEST(Lifecycle, DamagedFilesAreRebuiltAndReplaced) {
 }
 
 TEST(Lifecycle, FailedFirstBuildPublishesNothing) {
-    const fs::path dir = fresh("nimbalo_lifecycle_fail");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_lifecycle_fail");
+    const fs::path dir = tmp.path() / "data";  // made by the code under test
     Gate g;
     g.fail = true;
     IndexService s(g.source(dir));
@@ -203,7 +201,8 @@ TEST(Lifecycle, SearchersNeverWaitForARebuild) {
 }
 
 TEST(Lifecycle, UntrustedFolderIsNeitherReadNorWritten) {
-    const fs::path base = fresh("nimbalo_lifecycle_link");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_lifecycle_link");
+    const fs::path base = tmp.path() / "data";  // made by the code under test
     fs::create_directories(base / "real");
     std::ofstream(base / "real" / "index.bin", std::ios::binary) << serialize_index(files(6));
     fs::create_directory_symlink(base / "real", base / "link");
@@ -218,7 +217,8 @@ TEST(Lifecycle, UntrustedFolderIsNeitherReadNorWritten) {
 
 // A save that cannot happen is logged, never silent; leftovers of interrupted saves go at start.
 TEST(Lifecycle, FailedSavesAreLoggedAndStaleTemporaryFilesRemoved) {
-    const fs::path base = fresh("nimbalo_lifecycle_log");
+    const nimbalo::fixtures::TempDir tmp("nimbalo_lifecycle_log");
+    const fs::path base = tmp.path() / "data";  // made by the code under test
     fs::create_directories(base / "theirs");
     ASSERT_EQ(::chown((base / "theirs").c_str(), 65534, 65534), 0);
     std::vector<std::string> lines;

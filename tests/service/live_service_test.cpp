@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include "platform/system.h"
 #include "service/lifecycle.h"
 #include "support/test_only_journal_writer.h"
+#include "support/temp_dir.h"
 
 using namespace nimbalo;
 using namespace std::chrono_literals;
@@ -37,8 +40,8 @@ protected:
         std::string error;
         const std::string image = fixture::test_image("ntfs.raw", error);
         if (image.empty()) GTEST_SKIP() << error;
-        dir_ = fs::temp_directory_path() / ("nimbalo_live." + std::to_string(::getpid()));
-        fs::remove_all(dir_);
+        tmp_.emplace("nimbalo_live");
+        dir_ = tmp_->path();
         fs::create_directories(dir_ / "data");
         copy_ = (dir_ / "c.raw").string();
         ASSERT_EQ(std::system(("cp --sparse=always '" + image + "' '" + copy_ + "'").c_str()), 0);
@@ -49,7 +52,7 @@ protected:
     void TearDown() override {
         service_.reset();
         ::unsetenv("NIMBALO_VOLUME_C");
-        if (!dir_.empty()) fs::remove_all(dir_);
+        tmp_.reset();
     }
 
     void start_service() {
@@ -103,6 +106,7 @@ protected:
         writer_->append(reason | kClose, record, parent, name, false, time);
     }
 
+    std::optional<nimbalo::fixtures::TempDir> tmp_;
     fs::path dir_;
     std::string copy_;
     std::unique_ptr<nimbalo::testing::TestOnlyJournalWriter> writer_;
