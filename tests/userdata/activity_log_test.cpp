@@ -12,10 +12,7 @@ namespace {
 void write_bytes(const fs::path& p, size_t n, char c) {
     std::ofstream(p, std::ios::binary) << std::string(n, c);
 }
-std::string read_all(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string read_all(const fs::path& p) { return nimbalo::fixtures::read_text(p.string()); }
 }  // namespace
 
 TEST(ActivityLog, LineFormat) {

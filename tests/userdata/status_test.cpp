@@ -11,10 +11,7 @@ namespace fs = std::filesystem;
 using namespace nimbalo;
 
 namespace {
-std::string read_all(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string read_all(const fs::path& p) { return nimbalo::fixtures::read_text(p.string()); }
 }  // namespace
 
 TEST(Status, FileIsCompactAndSorted) {
