@@ -76,6 +76,12 @@ check_launcher() {
       >"$logs/service.log" 2>&1 &
     service_pid=$!
   fi
+  # The service listens once its first index is published; the launcher must find it answering.
+  local i
+  for ((i = 0; i < 300; i++)); do
+    (exec 3<>/dev/tcp/127.0.0.1/8123) 2>/dev/null && break
+    sleep 0.1
+  done
 
   NIMBALO_DEBUG=1 wine "$installed" >"$logs/launcher.out" 2>&1 &
   launcher_pid=$!
