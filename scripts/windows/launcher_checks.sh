@@ -42,7 +42,8 @@ tray_click() {  # button: 1 left, 3 right
   tray=$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -1)
   [ -n "$tray" ] || return 1
   eval "$(xdotool getwindowgeometry --shell "$tray")"
-  xdotool mousemove $((X + 9)) $((Y + 10)) click "$1"
+  # The icons sit in the last 20 pixels: an unmanaged tray window has a caption of Wine's own above.
+  xdotool mousemove $((X + 9)) $((Y + HEIGHT - 10)) click "$1"
 }
 
 tray_exit() {  # a click on the tray menu's last entry, found as the window under the pointer
@@ -147,9 +148,13 @@ check_launcher() {
   sleep 1
   tray_exit || flunk "no tray icon to open the menu of"
   set +e
-  timeout 30 tail --pid="$launcher_pid" -f /dev/null
-  wait "$launcher_pid"
-  status=$?
+  if timeout 30 tail --pid="$launcher_pid" -f /dev/null; then
+    wait "$launcher_pid"
+    status=$?
+  else
+    status="still running after 30 s"
+    kill "$launcher_pid" 2>/dev/null
+  fi
   set -e
   [ "$status" = 0 ] && pass "the tray menu's Exit ends the launcher with status 0" || flunk "Exit (status $status)"
 
@@ -165,8 +170,7 @@ check_launcher() {
   fi
   tray_exit || flunk "no tray icon to open the menu of"
   set +e
-  timeout 30 tail --pid="$launcher_pid" -f /dev/null
-  wait "$launcher_pid"
+  timeout 30 tail --pid="$launcher_pid" -f /dev/null || kill "$launcher_pid" 2>/dev/null
   set -e
   [ -z "$service_pid" ] || kill "$service_pid" 2>/dev/null || true
 
