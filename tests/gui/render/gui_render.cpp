@@ -37,6 +37,7 @@
 #include "gui/canvas/text_styles.h"
 #include "gui/glass/animation.h"
 #include "gui/glass/glass.h"
+#include "gui/render/render_support.h"
 #include "gui/render/sample_panel.h"
 #ifdef _WIN32
 #include "gui/win32/gdiplus_text.h"
@@ -53,6 +54,10 @@ std::string g_dir, g_only;
 int g_written = 0;
 
 bool wanted(const std::string& name) { return g_only.empty() || name.rfind(g_only, 0) == 0; }
+
+}  // namespace
+
+namespace nimbalo::gui::render {
 
 // Writes a premultiplied canvas as straight-alpha RGBA PNG.
 void write_png(const std::string& name, const Canvas& c) {
@@ -86,6 +91,13 @@ Canvas over(const Canvas& window, const std::vector<std::uint32_t>& desktop) {
     }
     return out;
 }
+
+}  // namespace nimbalo::gui::render
+
+namespace {
+
+using nimbalo::gui::render::over;
+using nimbalo::gui::render::write_png;
 
 // A photo-like test backdrop: sky gradient, a sun, layered hills, a lake, a few bright windows.
 std::vector<std::uint32_t> photo(int W, int H) {
@@ -281,6 +293,9 @@ int main(int argc, char** argv) {
             draw_hide_frame(hide, glass, frame, hide_animation_step(ms), s);
             write_png(name + sfx, over(hide, desk));
         }
+        const nimbalo::gui::render::Scene scene{s, sfx, W, H, desk, glass, *text};
+        for (const auto views : nimbalo::gui::render::kViewRenderers)
+            if (views) views(scene);
         text_sheet((g_only == "text-missing-icons" ? "text-missing-icons" : "text") + sfx, *text, fallback, s);
         shape_sheet("shapes" + sfx, fallback, s);
     }
