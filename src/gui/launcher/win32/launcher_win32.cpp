@@ -24,6 +24,7 @@
 #include "gui/launcher/launcher.h"
 #include "gui/launcher/launcher_state.h"
 #include "gui/launcher/tray_menu.h"
+#include "gui/launcher/win32/launcher_app.h"
 #include "gui/win32/gdiplus_text.h"
 #include "gui/win32/present_surface.h"
 #include "gui/worker/worker.h"
@@ -44,6 +45,12 @@
 
 namespace nimbalo::gui {
 
+std::string hex(uint64_t v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
 namespace {
 
 using platform::debug_log;
@@ -51,15 +58,6 @@ using platform::win32::widen;
 
 constexpr UINT_PTR kTimerId = 1;
 constexpr int kHotkeyId = 1;
-constexpr UINT kTrayIconId = 1;
-constexpr UINT kTrayMessage = WM_APP + 1;
-constexpr uint32_t kTrayReindexTimeoutMs = 400;
-
-std::string hex(uint64_t v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
-    return buf;
-}
 
 UINT show_message() {
     static const UINT id = RegisterWindowMessageW(L"Nimbalo.Show");
@@ -72,30 +70,6 @@ UINT taskbar_created_message() {
 }
 
 std::atomic<bool> g_hotkey_registered{false};
-
-// The launcher's one state object, owned by the window thread.
-struct LauncherApp {
-    HWND window = nullptr;
-    WindowGeometry geometry;
-    LauncherState state{0};
-    Canvas frame, animation_frame, hide_snapshot, glass_background;
-    std::unique_ptr<PresentSurface> surface;
-    std::unique_ptr<TextEngine> text;
-    std::shared_ptr<Channel<WorkerJob>> jobs;
-    std::shared_ptr<Channel<WorkerEvent>> events;
-    Point origin;
-    bool mcp_enabled = false, autostart_enabled = false;
-    event::ServiceStatus service;  // the latest poll, for the views
-    uint8_t reindex_state = 0;
-    float reindex_progress = 0;
-    int cursor_kind = 0;
-
-    ~LauncherApp() {
-        if (jobs) jobs->close();  // the worker ends
-        if (events) events->close();
-    }
-    void send_job(WorkerJob job) { (void)jobs->send(std::move(job)); }
-};
 
 LauncherApp* app_of(HWND window) { return reinterpret_cast<LauncherApp*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
 
@@ -128,27 +102,6 @@ void request_dark_menus(HWND window) {
     FreeLibrary(ux);
 }
 
-void add_tray_icon(HWND window) {
-    NOTIFYICONDATAW nid{};
-    nid.cbSize = sizeof nid;
-    nid.hWnd = window;
-    nid.uID = kTrayIconId;
-    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    nid.uCallbackMessage = kTrayMessage;
-    nid.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-    const std::wstring tip = widen(kTrayTip);
-    wcsncpy(nid.szTip, tip.c_str(), 127);
-    Shell_NotifyIconW(NIM_ADD, &nid);
-}
-
-void delete_tray_icon(HWND window) {
-    NOTIFYICONDATAW nid{};
-    nid.cbSize = sizeof nid;
-    nid.hWnd = window;
-    nid.uID = kTrayIconId;
-    Shell_NotifyIconW(NIM_DELETE, &nid);
-}
-
 // The foreground lock work-around: attach to the foreground window's input for the call.
 bool force_foreground(HWND window) {
     const HWND fg = GetForegroundWindow();
@@ -179,6 +132,8 @@ void present(LauncherApp& app, uint64_t now) {
 // The views arrive with the search, settings and update pages; until then the panel is the glass.
 void draw_view(LauncherApp&) {}
 
+}  // namespace
+
 void repaint(LauncherApp& app) {
     if (!app.state.visible) return;
     const uint64_t start = platform::tick_count_ms();
@@ -189,7 +144,7 @@ void repaint(LauncherApp& app) {
     if (took >= 25) debug_log("paint took " + std::to_string(took) + " ms");
 }
 
-WorkArea work_area_of(HWND window, const WindowGeometry& g) {
+static WorkArea work_area_of(HWND window, const WindowGeometry& g) {
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;
     const HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
@@ -220,6 +175,8 @@ void begin_hide(LauncherApp& app) {
     if (!app.state.begin_hide(platform::tick_count_ms())) return;
     debug_log("hide: animation");
 }
+
+namespace {
 
 void advance_hide(LauncherApp& app, uint64_t now) {
     const HideStep step = hide_animation_step(double(now - app.state.hide_tick));
@@ -265,67 +222,6 @@ void run_tick(LauncherApp& app, uint64_t now) {
     if (t.retry_foreground) app.state.active_flag = force_foreground(app.window);
     if (t.refresh_status) app.send_job(job::RefreshStatus{});
     if (t.repaint) repaint(app);
-}
-
-void open_mcp_log() {
-    const std::string folder = data_folder();
-    (void)platform::create_folders(folder);
-    const std::string path = platform::join_path(folder, "mcp.log");
-    if (!platform::path_exists(path)) log_line("log opened from the tray (empty)");
-    ShellExecuteW(nullptr, L"open", widen(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-void tray_menu_command(LauncherApp& app) {
-    HMENU menu = CreatePopupMenu();
-    if (!menu) return;
-    for (const auto& item : tray_menu(mcp_enabled(), platform::read_run_value(kRunValueName).has_value())) {
-        if (item.id == kTraySeparator)
-            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        else
-            AppendMenuW(menu, MF_STRING, item.id, widen(item.text).c_str());
-    }
-    POINT pt{};
-    GetCursorPos(&pt);
-    SetForegroundWindow(app.window);
-    const UINT chosen = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, pt.x, pt.y, 0, app.window, nullptr));
-    DestroyMenu(menu);
-    switch (chosen) {
-        case kTraySearch:
-            show(app);
-            break;
-        case kTrayExit:
-            DestroyWindow(app.window);
-            break;
-        case kTrayRebuild: {
-            client::RequestLimits limits;
-            limits.timeout_ms = kTrayReindexTimeoutMs;
-            limits.port = client::service_port();
-            (void)client::service_request("/reindex", limits);
-            app.reindex_state = 1;
-            app.reindex_progress = 0;
-            break;
-        }
-        case kTrayMcpSettings:
-            if (!app.state.visible) show(app);
-            app.state.view = View::Settings;
-            app.state.settings_opened_tick = platform::tick_count_ms();
-            repaint(app);
-            break;
-        case kTrayMcpSwitch:
-            if (auto now_on = set_mcp_enabled(mcp_enabled())) app.mcp_enabled = *now_on;  // writes the opposite
-            if (app.state.view == View::Settings) repaint(app);
-            break;
-        case kTrayOpenLog:
-            open_mcp_log();
-            break;
-        case kTrayAutostart:
-            if (const bool on = autostart_enabled(system_autostart()); set_autostart(system_autostart(), !on))
-                app.autostart_enabled = !on;
-            if (app.state.view == View::Settings) repaint(app);
-            break;
-        default:
-            break;
-    }
 }
 
 LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {

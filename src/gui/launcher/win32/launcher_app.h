@@ -1,0 +1,66 @@
+// The launcher's one state object on Windows, owned by the window thread, and the window-thread
+// operations its pages call. Shared by the files of this folder only: launcher_win32.cpp (start-up,
+// window procedure, tick), tray_win32.cpp (tray icon and menu) and each page's Win32 file.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "common/channel.h"
+#include "gui/canvas/canvas.h"
+#include "gui/canvas/text_engine.h"
+#include "gui/launcher/geometry.h"
+#include "gui/launcher/launcher_state.h"
+#include "gui/win32/present_surface.h"
+#include "gui/worker/messages.h"
+
+namespace nimbalo::gui {
+
+inline constexpr UINT kTrayIconId = 1;
+inline constexpr UINT kTrayMessage = WM_APP + 1;
+
+struct LauncherApp {
+    HWND window = nullptr;
+    WindowGeometry geometry;
+    LauncherState state{0};
+    Canvas frame, animation_frame, hide_snapshot, glass_background;
+    std::unique_ptr<PresentSurface> surface;
+    std::unique_ptr<TextEngine> text;
+    std::shared_ptr<Channel<WorkerJob>> jobs;
+    std::shared_ptr<Channel<WorkerEvent>> events;
+    Point origin;
+    bool mcp_enabled = false, autostart_enabled = false;
+    event::ServiceStatus service;  // the latest poll, for the views
+    uint8_t reindex_state = 0;
+    float reindex_progress = 0;
+    int cursor_kind = 0;  // 0 arrow, 1 hand, 2 I-beam
+
+    ~LauncherApp() {
+        if (jobs) jobs->close();  // the worker ends
+        if (events) events->close();
+    }
+    // A send after the worker has ended is ignored: the page stays as it is.
+    bool send_job(WorkerJob job) { return jobs->send(std::move(job)); }
+};
+
+// Draws the current page over the glass and presents the frame (nothing while hidden).
+void repaint(LauncherApp& app);
+// Places the panel, captures the glass, resets the pages and shows it.
+void show(LauncherApp& app);
+// Starts the hide animation (ignored unless shown and not yet hiding).
+void begin_hide(LauncherApp& app);
+
+// Tray icon and menu (tray_win32.cpp).
+void add_tray_icon(HWND window);
+void delete_tray_icon(HWND window);
+void tray_menu_command(LauncherApp& app);
+// Opens mcp.log in the user's editor; a missing log is created with `created_line` first.
+void open_mcp_log(std::string_view created_line);
+
+std::string hex(uint64_t v);
+
+}  // namespace nimbalo::gui
