@@ -46,16 +46,53 @@ tray_click() {  # button: 1 left, 3 right
   xdotool mousemove $((X + 9)) $((Y + HEIGHT - 10)) click "$1"
 }
 
-tray_exit() {  # a click on the tray menu's last entry, found as the window under the pointer
-  local WINDOW X Y WIDTH HEIGHT SCREEN
+# A click on the tray menu's last entry ("Exit"). The menu opens at the pointer, downwards or
+# upwards as the screen allows and only once the launcher's thread gets to it: wait up to 6 s for
+# a window under the pointer, just right of where it was clicked, that is neither the tray nor the
+# root, and click 10 pixels above its bottom edge.
+tray_exit() {
+  local WINDOW X Y WIDTH HEIGHT SCREEN tray root_id px py i dy
+  tray=$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -1)
+  root_id=$(xwininfo -root | awk '/Window id/ { print $4 }')
+  # The X focus on the tray first: a click that moves it there arrives as a focus loss just after
+  # the launcher took the foreground for its menu, and Wine closes the menu again.
+  [ -n "$tray" ] && xdotool windowfocus "$tray" 2>/dev/null && sleep 0.3
   tray_click 3 || return 1
-  sleep 1
   eval "$(xdotool getmouselocation --shell)"
-  xdotool mousemove $((X + 25)) $((Y + 12))
-  sleep 0.3
-  eval "$(xdotool getmouselocation --shell)"
-  eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
-  xdotool mousemove $((X + 30)) $((Y + HEIGHT - 10)) click 1
+  px=$X py=$Y
+  for ((i = 0; i < 30; i++)); do
+    sleep 0.2
+    for dy in 12 -12; do
+      xdotool mousemove $((px + 25)) $((py + dy))
+      sleep 0.05
+      eval "$(xdotool getmouselocation --shell)"
+      if [ "$WINDOW" != "$tray" ] && [ "$((WINDOW))" != "$((root_id))" ]; then
+        eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+        xdotool mousemove $((X + 30)) $((Y + HEIGHT - 10)) click 1
+        return 0
+      fi
+    done
+  done
+  return 1
+}
+
+# Exit through the tray menu, tried up to three times (a click can be lost while Wine is busy);
+# true once the launcher process $1 has ended (its status is then in $launcher_status).
+tray_exit_and_wait() {
+  local attempt
+  for attempt in 1 2 3; do
+    tray_exit || import -window root "$logs/launcher-no-menu-$attempt.png" 2>/dev/null
+    if timeout 10 tail --pid="$1" -f /dev/null; then
+      set +e
+      wait "$1"
+      launcher_status=$?
+      set -e
+      return 0
+    fi
+    import -window root "$logs/launcher-exit-$attempt.png" 2>/dev/null
+    xdotool key Escape  # a menu left open
+  done
+  return 1
 }
 
 check_launcher() {
@@ -146,16 +183,12 @@ check_launcher() {
     flunk "second start (status $status)"
   fi
   sleep 1
-  tray_exit || flunk "no tray icon to open the menu of"
-  set +e
-  if timeout 30 tail --pid="$launcher_pid" -f /dev/null; then
-    wait "$launcher_pid"
-    status=$?
+  if tray_exit_and_wait "$launcher_pid"; then
+    status=$launcher_status
   else
-    status="still running after 30 s"
+    status="still running after three tries (screenshots launcher-exit-*.png)"
     kill "$launcher_pid" 2>/dev/null
   fi
-  set -e
   [ "$status" = 0 ] && pass "the tray menu's Exit ends the launcher with status 0" || flunk "Exit (status $status)"
 
   rm -f "$WINEPREFIX"/drive_c/users/*/Temp/nimbalo.log
@@ -168,10 +201,7 @@ check_launcher() {
   else
     flunk "--tray: $(launcher_log | tr '\n' '|' | head -c 300)"
   fi
-  tray_exit || flunk "no tray icon to open the menu of"
-  set +e
-  timeout 30 tail --pid="$launcher_pid" -f /dev/null || kill "$launcher_pid" 2>/dev/null
-  set -e
+  tray_exit_and_wait "$launcher_pid" || { kill "$launcher_pid" 2>/dev/null; flunk "--tray: the tray menu's Exit did not end it"; }
   [ -z "$service_pid" ] || kill "$service_pid" 2>/dev/null || true
 
   set +e

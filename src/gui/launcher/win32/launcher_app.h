@@ -53,6 +53,8 @@ void repaint(LauncherApp& app);
 void show(LauncherApp& app);
 // Starts the hide animation (ignored unless shown and not yet hiding).
 void begin_hide(LauncherApp& app);
+// Hides the window now, the animation cut short.
+void finish_hide(LauncherApp& app);
 
 // Tray icon and menu (tray_win32.cpp).
 void add_tray_icon(HWND window);

@@ -176,16 +176,19 @@ void begin_hide(LauncherApp& app) {
     debug_log("hide: animation");
 }
 
+void finish_hide(LauncherApp& app) {
+    app.state.hidden();
+    debug_log("hide");
+    ShowWindow(app.window, SW_HIDE);
+}
+
 namespace {
 
 void advance_hide(LauncherApp& app, uint64_t now) {
     const HideStep step = hide_animation_step(double(now - app.state.hide_tick));
     draw_hide_frame(app.frame, app.glass_background, app.hide_snapshot, step, app.geometry.scale);
     present(app, now);
-    if (!step.finished) return;
-    app.state.hidden();
-    debug_log("hide");
-    ShowWindow(app.window, SW_HIDE);
+    if (step.finished) finish_hide(app);
 }
 
 void toggle(LauncherApp& app) {

@@ -67,8 +67,17 @@ void tray_menu_command(LauncherApp& app) {
     }
     POINT pt{};
     GetCursorPos(&pt);
+    // The click on the taskbar took the focus from a shown panel, which has begun to hide. The
+    // menu's owner must not change under the menu (hidden mid-track, it takes the menu with it):
+    // the panel stays while the menu is up, and no focus change then starts another hide.
+    if (app.state.hiding) {
+        app.state.hiding = false;
+        repaint(app);
+    }
+    app.state.menu_open = true;
     SetForegroundWindow(app.window);
     const UINT chosen = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, pt.x, pt.y, 0, app.window, nullptr));
+    app.state.menu_open = false;
     DestroyMenu(menu);
     switch (chosen) {
         case kTraySearch:
