@@ -5,7 +5,9 @@
 //   cmake -B build/bench -DCMAKE_BUILD_TYPE=Release -DNIMBALO_BENCH=ON && cmake --build build/bench --target gui_bench
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -13,6 +15,10 @@
 #include "gui/glass/animation.h"
 #include "gui/glass/backdrop.h"
 #include "gui/glass/glass.h"
+#include "gui/views/tray_pointer.h"
+// The test stand-in rasteriser (boxes): the pointer's text compositing is timed here, GDI+'s own
+// glyph drawing by gui_render's pointer timing under Wine.
+#include "../tests/gui/fake_text_backend.h"
 
 using namespace nimbalo::gui;
 
@@ -116,6 +122,24 @@ void RoundedRects200(benchmark::State& st) {
     st.counters["px/rect"] = w * h;
 }
 
+// One tray pointer frame (target: 4 ms): clear, rings, arrow, pill, label and the fade; t moves
+// by 16 ms per frame as on screen, so the label bobs and its text is composited afresh. Arg: percent.
+void PointerFrame(benchmark::State& st) {
+    const std::uint32_t dpi = static_cast<std::uint32_t>(96 * st.range(0) / 100);
+    const PointerPlacement p = pointer_placement(ScreenRect{1700, 1048, 1724, 1072}, dpi, MonitorSpan{0, 1080}, 0, 1920);
+    Canvas c(p.W, p.H);
+    TextEngine text(std::make_unique<testing::FakeTextBackend>(p.W, p.H, p.s));
+    double t = 0.05;
+    for (auto _ : st) {
+        draw_pointer_frame(c, text, p, pointer_label(0x0409), t);
+        benchmark::DoNotOptimize(c.pixels.data());
+        t = t + 0.016 > 6.4 ? 0.05 : t + 0.016;
+    }
+    if (std::all_of(c.pixels.begin(), c.pixels.end(), [](std::uint32_t px) { return px == 0; }))
+        st.SkipWithError("nothing drawn");
+    st.SetLabel(std::to_string(p.W) + "x" + std::to_string(p.H));
+}
+
 }  // namespace
 
 BENCHMARK(GlassBackground)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
@@ -125,4 +149,5 @@ BENCHMARK(GlassShade)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
 BENCHMARK(ShowFrame)->Arg(100)->Arg(150)->Unit(benchmark::kMicrosecond);
 BENCHMARK(HideFrame)->Arg(100)->Arg(150)->Unit(benchmark::kMicrosecond);
 BENCHMARK(RoundedRects200)->Args({100, 6})->Args({150, 6})->Args({150, 62})->Args({150, 100})->Unit(benchmark::kMicrosecond);
+BENCHMARK(PointerFrame)->Arg(100)->Arg(150)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

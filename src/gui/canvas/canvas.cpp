@@ -25,4 +25,15 @@ void Canvas::set_clip(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::in
 
 void Canvas::clear() { std::fill(pixels.begin(), pixels.end(), 0u); }
 
+void Canvas::multiply(std::uint32_t factor) {
+    if (factor >= 256) return;
+    // Two channels per 32-bit multiply (red and blue, then alpha and green): each 8-bit channel times
+    // a factor below 256 fits its 16-bit lane, so the lanes never carry into each other.
+    for (std::uint32_t& p : pixels) {
+        const std::uint32_t rb = ((p & 0x00FF00FFu) * factor >> 8) & 0x00FF00FFu;
+        const std::uint32_t ag = (((p >> 8) & 0x00FF00FFu) * factor) & 0xFF00FF00u;
+        p = ag | rb;
+    }
+}
+
 }  // namespace nimbalo::gui

@@ -29,6 +29,9 @@ struct Canvas {
     // Intersects [x0, x1) x [y0, y1) with the full canvas (an inverted rectangle becomes empty).
     void set_clip(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1);
     void clear();  // every pixel to 0 (transparent), clip ignored
+    // Fades the whole canvas: every channel c of every pixel (alpha included) becomes
+    // (c * factor) >> 8, factor 0..256 (256 leaves it unchanged). Premultiplied pixels stay valid.
+    void multiply(std::uint32_t factor);
     std::uint32_t& at(std::int32_t x, std::int32_t y) { return pixels[static_cast<size_t>(y) * width + x]; }
     std::uint32_t at(std::int32_t x, std::int32_t y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };

@@ -25,6 +25,7 @@
 #include "gui/launcher/launcher_state.h"
 #include "gui/launcher/tray_menu.h"
 #include "gui/launcher/win32/launcher_app.h"
+#include "gui/launcher/win32/tray_pointer_win32.h"
 #include "gui/win32/gdiplus_text.h"
 #include "gui/win32/present_surface.h"
 #include "gui/worker/worker.h"
@@ -237,6 +238,7 @@ LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam
             if (app) app->window = window;
             request_dark_menus(window);
             add_tray_icon(window);
+            start_tray_pointer(window);
             g_hotkey_registered = RegisterHotKey(window, kHotkeyId, MOD_ALT, VK_SPACE) != 0;
             SetTimer(window, kTimerId, UINT(kTickMs), nullptr);
             return 0;
