@@ -1,9 +1,10 @@
 // Listening TCP sockets as the system reports them, with the owner of each: the facts behind the
 // check that the search service's loopback port is held by the service and not by an impostor.
-// POSIX reads /proc/net/tcp and /proc/net/tcp6 (the network namespace of the caller); Windows asks
+// POSIX reads /proc/net/tcp (the network namespace of the caller); Windows asks
 // GetExtendedTcpTable for its listener tables. The text parser is pure and tested with sample lines.
-// Cost: one read of the kernel's socket tables (tens of microseconds on a quiet machine; it grows
-// with the number of sockets). Thread-safe; holds no state.
+// Cost: POSIX, one read of /proc/net/tcp, for which the kernel walks its whole connection hash
+// (about 9 ms on a 2-core test machine with 262,144 buckets, whatever the number of sockets);
+// Windows, two table copies. Thread-safe; holds no state.
 #pragma once
 
 #include <array>
@@ -45,7 +46,8 @@ Result<std::vector<TcpListener>> parse_proc_net_tcp(std::string_view text, bool 
 // its rows carry process ids.
 std::optional<uint32_t> current_user_id();
 
-// Every listening socket on the port, IPv4 and IPv6 alike.
+// The listening sockets on the port. Windows: IPv4 and IPv6; POSIX: IPv4 (see the .cpp for why
+// that is enough to judge a 127.0.0.1 connection).
 Result<std::vector<TcpListener>> tcp_listeners(uint16_t port);
 
 }  // namespace nimbalo::platform
