@@ -5,7 +5,7 @@
 #    as the native test_<name>, built against the cross-built core and Debian's GoogleTest sources.
 #  - replay_<input>.exe for each fuzz target: its corpus replayed without libFuzzer.
 #  - wine_probe.exe: raw volume access and the executable's resources, as only Windows shows them.
-set(NIMBALO_WINE_TEST_DIRS "cli;platform;deps;common;mft;index;query;userdata;setup;gui;update_live;service" CACHE STRING "tests/ folders also built as Windows test programs")
+set(NIMBALO_WINE_TEST_DIRS "cli;platform;deps;common;mft;index;query;userdata;setup;gui;update_live;service;client" CACHE STRING "tests/ folders also built as Windows test programs")
 # Test files that only make sense on the build machine, with the reason.
 set(NIMBALO_WINE_TEST_EXCLUDE
   tests/mft/real_volumes_test.cpp  # runs fsntfsinfo, sh and tools/mkimage.sh (Linux tools, root)

@@ -89,7 +89,7 @@ if grep -q "Subsystem.*(Windows GUI)" <<<"$headers"; then pass "GUI subsystem"; 
 # Static runtimes: no libstdc++, libgcc, libwinpthread or libgomp DLL may be needed, by any program.
 foreign=""
 for f in "$build"/*.exe; do
-  foreign+=$($objdump -p "$f" | sed -n 's/^\s*DLL Name: //p' | grep -viE '^(kernel32|msvcrt|user32|advapi32|shell32|ole32|oleaut32|ws2_32|winhttp|bcrypt|gdi32|gdiplus|uxtheme|comctl32|shlwapi|dwmapi|crypt32|version|api-ms-win-.*)\.dll$' | sed "s|^|${f##*/}: |" || true)
+  foreign+=$($objdump -p "$f" | sed -n 's/^\s*DLL Name: //p' | grep -viE '^(kernel32|msvcrt|user32|advapi32|shell32|ole32|oleaut32|ws2_32|iphlpapi|winhttp|bcrypt|gdi32|gdiplus|uxtheme|comctl32|shlwapi|dwmapi|crypt32|version|api-ms-win-.*)\.dll$' | sed "s|^|${f##*/}: |" || true)
 done
 if [ -z "$foreign" ]; then pass "all programs link only system DLLs"; else flunk "non-system DLLs needed: $foreign"; fi
 rc=$(x86_64-w64-mingw32-windres -J coff -i "$exe" -O rc)

@@ -2,7 +2,9 @@
 
 #include <chrono>
 
+#include "client/listener_owner.h"
 #include "common/text.h"
+#include "platform/debug_log.h"
 #include "platform/net.h"
 #include "platform/system.h"
 
@@ -23,10 +25,22 @@ std::optional<std::string> http_body(std::string_view reply) {
     return std::string(body);
 }
 
+std::optional<platform::Socket> connect_service(uint16_t port, uint32_t connect_ms,
+                                                const std::function<void(const std::string&)>& on_untrusted) {
+    platform::net_startup();
+    auto sock = platform::connect_tcp("127.0.0.1", port, connect_ms);
+    if (!sock) return std::nullopt;
+    if (auto trusted = service_listener_trusted(port); !trusted) {
+        platform::debug_log(trusted.error() + "; treating the service as unreachable");
+        if (on_untrusted) on_untrusted(trusted.error());
+        return std::nullopt;
+    }
+    return std::move(*sock);
+}
+
 std::optional<std::string> service_request(std::string_view path, const RequestLimits& limits) {
     using Clock = std::chrono::steady_clock;
-    platform::net_startup();
-    auto sock = platform::connect_tcp("127.0.0.1", limits.port, limits.connect_ms);
+    auto sock = connect_service(limits.port, limits.connect_ms, limits.on_untrusted);
     if (!sock) return std::nullopt;
     if (limits.timeout_ms != 0) (void)sock->set_timeouts(limits.timeout_ms, limits.timeout_ms);
     const std::string request = "GET " + std::string(path) + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";

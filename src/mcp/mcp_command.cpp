@@ -40,7 +40,7 @@ Status cmd_mcp() {
         },
         [&](std::string_view line) { log_line_in(folder, line); },
     };
-    mcp::LoopbackService service;
+    mcp::LoopbackService service([&](std::string_view line) { log_line_in(folder, line); });
     mcp::Tools tools(mcp::default_index_backend(), service);
     StatusRecord status(folder);
     return mcp::run_session(io, tools, status);

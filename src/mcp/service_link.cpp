@@ -1,7 +1,6 @@
 #include "mcp/service_link.h"
 
 #include "client/service_request.h"
-#include "platform/net.h"
 
 namespace nimbalo::mcp {
 
@@ -11,12 +10,18 @@ std::optional<std::string> LoopbackService::get(std::string_view target, uint32_
     limits.timeout_ms = timeout_ms;
     limits.max_reply_bytes = kMaxServiceReplyBytes;
     limits.port = kServicePort;
+    limits.on_untrusted = [this](const std::string& reason) { untrusted(reason); };
     return client::service_request(target, limits);
 }
 
 bool LoopbackService::up() {
-    platform::net_startup();
-    return platform::connect_tcp("127.0.0.1", kServicePort, kServiceProbeMs).ok();
+    return client::connect_service(kServicePort, kServiceProbeMs, [this](const std::string& r) { untrusted(r); }).has_value();
+}
+
+void LoopbackService::untrusted(const std::string& reason) {
+    if (reason == last_reason_) return;
+    last_reason_ = reason;
+    if (log_) log_("service  not used: " + reason);
 }
 
 }  // namespace nimbalo::mcp

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,11 +29,19 @@ public:
     virtual bool up() = 0;
 };
 
-// The real link over loopback TCP.
+// The real link over loopback TCP. A port held by another process than the service's counts as
+// a service that does not answer (client/listener_owner.h); the reason goes to the activity log,
+// once for each new reason so a session of many calls does not repeat it.
 class LoopbackService final : public ServiceLink {
 public:
+    explicit LoopbackService(std::function<void(std::string_view)> log = {}) : log_(std::move(log)) {}
     std::optional<std::string> get(std::string_view target, uint32_t timeout_ms) override;
     bool up() override;
+
+private:
+    void untrusted(const std::string& reason);
+    std::function<void(std::string_view)> log_;
+    std::string last_reason_;
 };
 
 }  // namespace nimbalo::mcp

@@ -23,6 +23,12 @@ bool service_running(const std::string& name);
 // start-pending and not yet listening: the launcher must not offer to install it again then.
 bool service_running_or_starting(const std::string& name);
 
+// The id of the process the service manager runs the service in (QueryServiceStatusEx with
+// SC_STATUS_PROCESS_INFO, query-status rights only). Errors: the service cannot be opened, or it
+// has no process (not running): "the {name} service is not running". POSIX: "this system has no
+// service manager".
+Result<uint32_t> service_process_id(const std::string& name);
+
 // Register an own-process, automatically started service running as LocalSystem with the given
 // command line. When creating fails but the service can be opened (created meanwhile), success.
 // Errors: "OpenSCManagerW failed: {}", "CreateServiceW failed: {}" with the system's text.

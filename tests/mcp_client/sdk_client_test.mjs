@@ -193,6 +193,31 @@ await check("reindex with the service running (source service)", async () => {
   assert.deepEqual(out, { source: "service", status: "the Nimbalo service is rebuilding its index for C:" });
 });
 
+if (underWine) {
+  // Without the test-only opt-out, the fake on port 8123 is what it is: a listener that the
+  // Windows service manager does not own. nimbalo.exe must not use it: no request reaches the fake,
+  // the search is answered in-process, and the activity log says why.
+  await check("an impostor on the service port is not trusted (search answered in-process)", async () => {
+    const env = childEnv();
+    delete env.NIMBALO_TEST_ONLY_TRUST_ANY_LISTENER;
+    const transport = new StdioClientTransport({ ...command, env, stderr: "pipe" });
+    const wary = new Client({ name: "nimbalo-sdk-test", version: "1.0.0" });
+    await wary.connect(transport);
+    try {
+      const before = served.length;
+      const args = journalImage ? { query: "test_dir", drive: "j" } : { query: "report" };
+      const r = await wary.callTool({ name: "search", arguments: args });
+      assert.equal(served.length, before, "a request reached the impostor");
+      if (journalImage) assert.equal(toolJson(r).source, "process", JSON.stringify(r));
+      else assert.ok(r.isError || toolJson(r).source === "process", JSON.stringify(r)); // Wine's C: is no NTFS volume
+      const log = fs.readFileSync(path.join(dataFolder, "mcp.log"), "utf8");
+      assert.match(log, /service {2}not used: service port 8123 is held by /);
+    } finally {
+      await wary.close();
+    }
+  });
+}
+
 await check("get_file_info for a folder", async () => {
   const folder = underWine ? "C:\\windows" : "C:\\docs";
   const out = toolJson(await client.callTool({ name: "get_file_info", arguments: { path: folder } }));

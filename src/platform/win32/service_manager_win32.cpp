@@ -48,6 +48,19 @@ bool service_running_or_starting(const std::string& name) {
            (st.dwCurrentState == SERVICE_RUNNING || st.dwCurrentState == SERVICE_START_PENDING);
 }
 
+Result<uint32_t> service_process_id(const std::string& name) {
+    ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return fail("OpenSCManagerW failed: " + last_system_error_text());
+    ScHandle service(OpenServiceW(manager.get(), win32::widen(name).c_str(), SERVICE_QUERY_STATUS));
+    if (!service) return fail("the " + name + " service is not installed (" + last_system_error_text() + ")");
+    SERVICE_STATUS_PROCESS st{};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&st), sizeof st, &needed))
+        return fail("QueryServiceStatusEx failed: " + last_system_error_text());
+    if (st.dwProcessId == 0) return fail("the " + name + " service is not running");
+    return uint32_t(st.dwProcessId);
+}
+
 Status create_service(const std::string& name, const std::string& command_line) {
     ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager) return fail("OpenSCManagerW failed: " + last_system_error_text());
