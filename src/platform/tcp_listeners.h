@@ -1,10 +1,11 @@
 // Listening TCP sockets as the system reports them, with the owner of each: the facts behind the
 // check that the search service's loopback port is held by the service and not by an impostor.
-// POSIX reads /proc/net/tcp (the network namespace of the caller); Windows asks
+// POSIX asks the kernel's socket diagnostics (netlink) for the listening sockets of the caller's
+// network namespace, and reads /proc/net/tcp where that is missing; Windows asks
 // GetExtendedTcpTable for its listener tables. The text parser is pure and tested with sample lines.
-// Cost: POSIX, one read of /proc/net/tcp, for which the kernel walks its whole connection hash
-// (about 9 ms on a 2-core test machine with 262,144 buckets, whatever the number of sockets);
-// Windows, two table copies. Thread-safe; holds no state.
+// Cost: POSIX, one netlink dump of the listening sockets (tens of microseconds); the procfs
+// fallback makes the kernel walk its whole connection hash (about 9 ms on a 2-core test machine
+// with 262,144 buckets, whatever the number of sockets); Windows, two table copies. Thread-safe; holds no state.
 #pragma once
 
 #include <array>
