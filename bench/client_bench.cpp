@@ -1,5 +1,5 @@
-// The cost of the loopback client's check that the service port is held by the service: one read
-// and parse of the system's listener tables per request. Measured on this machine's tables, on a
+// The cost of the loopback client's check that the service port is held by the service: one
+// query of the system's listening sockets per request (netlink; procfs where it is missing). Measured on this machine's tables, on a
 // table made busy with extra listeners of our own, and as the parse alone of a large synthetic table.
 #include <benchmark/benchmark.h>
 
