@@ -8,6 +8,7 @@
 #include "client/service_request.h"
 #include "gui/launcher/tray_menu.h"
 #include "gui/launcher/win32/launcher_app.h"
+#include "gui/launcher/win32/pages_win32.h"
 #include "platform/file_io.h"
 #include "platform/program_paths.h"
 #include "platform/run_key.h"
@@ -87,10 +88,7 @@ void tray_menu_command(LauncherApp& app) {
             break;
         }
         case kTrayMcpSettings:
-            if (!app.state.visible) show(app);
-            app.state.view = View::Settings;
-            app.state.settings_opened_tick = platform::tick_count_ms();
-            repaint(app);
+            open_settings(app);
             break;
         case kTrayMcpSwitch:
             if (auto now_on = set_mcp_enabled(mcp_enabled())) app.mcp_enabled = *now_on;  // writes the opposite
