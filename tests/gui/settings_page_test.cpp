@@ -2,6 +2,7 @@
 // the log tail, and that its painting stays inside the panel.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -222,7 +223,7 @@ TEST(SettingsPaint, DrawsInsideThePanelOnly) {
         const auto pm = page_metrics(g);
         const auto L = settings_layout(pm);
         const int left = static_cast<int>(L.activity.x + 40 * scale);
-        for (int y = static_cast<int>(pm.footer_y) + 1; y < static_cast<int>(pm.footer_y + 5); ++y)
+        for (int y = static_cast<int>(std::ceil(pm.footer_y + pm.hairline)); y <= static_cast<int>(pm.footer_y + 6 * scale); ++y)
             EXPECT_EQ(c.at(left, y), 0u) << scale << " " << y;
     }
 }
