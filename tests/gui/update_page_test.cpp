@@ -125,6 +125,7 @@ TEST(UpdateFlow, ReadyWithoutRightsStartsTheElevatedApplyWithTheDigest) {
                                "\"C:\\Program Files\\Nimbalo\\nimbalo.exe\" --sha256=" + kSha);
     EXPECT_EQ(f.ended, 1);
     EXPECT_TRUE(f.activity.empty());
+    EXPECT_EQ(elevated_apply_parameters("b.exe", "t.exe", ""), "update apply \"b.exe\" \"t.exe\"");
 }
 
 TEST(UpdateFlow, RefusedElevationKeepsTheLauncherOnTheFailurePage) {

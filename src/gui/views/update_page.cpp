@@ -90,7 +90,9 @@ std::string update_target(const std::string& installed_exe, bool installed_reada
 }
 
 std::string elevated_apply_parameters(const std::string& build, const std::string& target, const std::string& sha256) {
-    return "update apply \"" + build + "\" \"" + target + "\" --sha256=" + sha256;
+    std::string params = "update apply \"" + build + "\" \"" + target + "\"";
+    if (!sha256.empty()) params += " --sha256=" + sha256;  // a manifest without a digest asks for no check
+    return params;
 }
 
 std::string update_amount_text(uint8_t stage, float progress) {

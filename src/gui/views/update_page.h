@@ -70,7 +70,8 @@ std::string update_target(const std::string& installed_exe, bool installed_reada
                           const std::optional<std::string>& running_exe);
 
 // update apply "<build>" "<target>" --sha256=<sha256>: the elevated process checks the digest of
-// the very file it installs.
+// the very file it installs. Without an announced digest (the manifest asks for no check) the
+// option is left out.
 std::string elevated_apply_parameters(const std::string& build, const std::string& target, const std::string& sha256);
 
 // The amount under the bar: "{:.0}%" of the progress (limited to 0..100) up to stage 2, else

@@ -91,8 +91,12 @@ void tray_menu_command(LauncherApp& app) {
             open_settings(app);
             break;
         case kTrayMcpSwitch:
-            if (auto now_on = set_mcp_enabled(mcp_enabled())) app.mcp_enabled = *now_on;  // writes the opposite
-            if (app.state.view == View::Settings) repaint(app);
+            // Writes the opposite of the file's value; a failure shows on the Settings page.
+            app.settings.mcp_switch_done(set_mcp_enabled(mcp_enabled()), app.mcp_enabled);
+            if (app.state.view == View::Settings) {
+                reload_settings(app);
+                repaint(app);
+            }
             break;
         case kTrayOpenLog:
             open_mcp_log("log opened from the tray (empty)");
