@@ -86,11 +86,10 @@ void paint_settings(Canvas& c, TextEngine& t, const WindowGeometry& geometry, co
                 "\xE2\x80\x9C" "Copy config\xE2\x80\x9D puts exactly this fragment on the clipboard", 4, white(0.34f),
                 TextAlign::left);
 
-    // Recent activity: kept out of the footer band at small scales.
+    // Recent activity. The fifth line sits below the footer hairline, above the footer's texts;
+    // the lines are not clipped to the section, or the page would list only four.
     const Rect& ac = L.activity;
     t.draw_text(c, ac.x + 2 * s, ac.y + 10 * s, ac.w - 2 * s, "Recent MCP activity", 4, white(0.42f), TextAlign::left);
-    const int32_t cx0 = c.clip_x0, cy0 = c.clip_y0, cx1 = c.clip_x1, cy1 = c.clip_y1;
-    c.set_clip(cx0, cy0, cx1, std::min(cy1, static_cast<int32_t>(pm.footer_y)));
     if (page.log_tail.empty()) {
         t.draw_text(c, ac.x + 2 * s, ac.y + 30 * s, ac.w - 2 * s,
                     "Nothing logged yet \xE2\x80\x94 start a client to see requests here", 10, white(0.34f), TextAlign::left);
@@ -99,7 +98,6 @@ void paint_settings(Canvas& c, TextEngine& t, const WindowGeometry& geometry, co
             t.draw_text(c, ac.x + 2 * s, ac.y + (30 + 17 * static_cast<float>(i)) * s, ac.w - 2 * s, page.log_tail[i], 10,
                         white(0.44f), TextAlign::left);
     }
-    c.set_clip(cx0, cy0, cx1, cy1);
 
     // Footer.
     fill_hairline(c, m + 14 * s, pm.footer_y, P - 28 * s, pm.hairline);
