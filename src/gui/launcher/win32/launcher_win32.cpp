@@ -460,7 +460,10 @@ Status run_launcher(bool tray_start) {
     LauncherApp& a = *app;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app.release()));
     debug_log("show message id = " + hex(show_message()));
-    if (is_installed_copy()) repair_autostart(system_autostart());
+    if (is_installed_copy()) {
+        repair_autostart(system_autostart());
+        a.autostart_enabled = autostart_enabled(system_autostart());  // the repair may have switched it on
+    }
     repair_shortcut_thread();
     if (tray_start)
         a.send_job(job::RefreshStatus{});

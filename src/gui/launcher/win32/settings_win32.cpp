@@ -39,6 +39,7 @@ void open_settings(LauncherApp& app) {
     if (!app.state.visible) show(app);
     app.state.view = View::Settings;
     app.settings.hover = 0;
+    app.autostart_enabled = autostart_enabled(system_autostart());  // the Run key may have changed since
     reload_settings(app);
     app.state.settings_opened_tick = platform::tick_count_ms();
     repaint(app);
