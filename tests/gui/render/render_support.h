@@ -31,8 +31,12 @@ Canvas over(const Canvas& window, const std::vector<std::uint32_t>& desktop);
 // scale, in this order. A new page adds its declaration and its entry here.
 using ViewRenderer = void (*)(const Scene&);
 void render_pointer(const Scene& scene);  // the tray pointer over a test desktop (render_pointer.cpp)
+void render_settings(const Scene&);
+void render_update(const Scene&);
 inline constexpr ViewRenderer kViewRenderers[] = {
     nullptr,  // keeps the list non-empty; skipped
+    render_settings,
+    render_update,
     render_pointer,
 };
 

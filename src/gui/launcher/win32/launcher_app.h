@@ -15,6 +15,8 @@
 #include "gui/canvas/text_engine.h"
 #include "gui/launcher/geometry.h"
 #include "gui/launcher/launcher_state.h"
+#include "gui/views/settings_page.h"
+#include "gui/views/update_page.h"
 #include "gui/win32/present_surface.h"
 #include "gui/worker/messages.h"
 
@@ -38,6 +40,9 @@ struct LauncherApp {
     uint8_t reindex_state = 0;
     float reindex_progress = 0;
     int cursor_kind = 0;  // 0 arrow, 1 hand, 2 I-beam
+    SettingsPage settings;       // the Settings page (settings_win32.cpp)
+    UpdatePage update;           // the Update page (update_win32.cpp)
+    bool end_requested = false;  // the elevated update took over: destroy the window after the tick
 
     ~LauncherApp() {
         if (jobs) jobs->close();  // the worker ends

@@ -3,6 +3,7 @@
 // on LauncherState (the decisions) or on the drawing layer, and this file carries out what they
 // return. Everything that waits runs on the "nimbalo-io" worker.
 #include <windows.h>
+#include <windowsx.h>
 #include <shellapi.h>
 #include <objbase.h>
 
@@ -25,6 +26,7 @@
 #include "gui/launcher/launcher_state.h"
 #include "gui/launcher/tray_menu.h"
 #include "gui/launcher/win32/launcher_app.h"
+#include "gui/launcher/win32/pages_win32.h"
 #include "gui/launcher/win32/tray_pointer_win32.h"
 #include "gui/win32/gdiplus_text.h"
 #include "gui/win32/present_surface.h"
@@ -130,8 +132,18 @@ void present(LauncherApp& app, uint64_t now) {
     present_frame(app.window, *app.surface, *out, app.origin.x, app.origin.y);
 }
 
-// The views arrive with the search, settings and update pages; until then the panel is the glass.
-void draw_view(LauncherApp&) {}
+void draw_view(LauncherApp& app) {
+    switch (app.state.view) {
+        case View::Search:
+            break;
+        case View::Settings:
+            paint_settings_view(app);
+            break;
+        case View::Update:
+            paint_update_view(app);
+            break;
+    }
+}
 
 }  // namespace
 
@@ -162,6 +174,7 @@ void show(LauncherApp& app) {
     const uint64_t now = platform::tick_count_ms();
     app.state.show(now);
     app.send_job(job::RefreshStatus{});
+    if (app.state.update_check_due(now)) app.send_job(job::CheckUpdate{});
     app.frame.reset_clip();
     repaint(app);
     SetWindowPos(app.window, HWND_TOPMOST, app.origin.x, app.origin.y, app.geometry.width, app.geometry.height, SWP_SHOWWINDOW);
@@ -205,7 +218,8 @@ void apply_event(LauncherApp& app, WorkerEvent& e) {
         app.service = *status;
         if (app.reindex_state != 0 && status->state == 3) app.reindex_state = 0;
     }
-    // Search results, self-test and update events belong to the pages of the panel.
+    if (const auto* selftest = std::get_if<event::SelfTestFinished>(&e)) settings_selftest_finished(app, *selftest);
+    (void)apply_update_event(app, e);
 }
 
 void run_tick(LauncherApp& app, uint64_t now);
@@ -222,8 +236,11 @@ void run_tick(LauncherApp& app, uint64_t now) {
     const LauncherState::Tick t = app.state.tick(now);
     if (t.remove_leftover) remove_leftover_build();
     while (auto e = app.events->try_receive()) apply_event(app, *e);
+    if (update_ends_launcher(app, now)) return;  // the window is gone
     if (t.advance_hide) return advance_hide(app, now);
     if (t.retry_foreground) app.state.active_flag = force_foreground(app.window);
+    if (t.check_update) app.send_job(job::CheckUpdate{});
+    if (t.reload_settings) reload_settings(app);
     if (t.refresh_status) app.send_job(job::RefreshStatus{});
     if (t.repaint) repaint(app);
 }
@@ -298,9 +315,53 @@ LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam
         case WM_SYSKEYDOWN:
             return 0;  // no system menu on Alt+Space or F10
         case WM_KEYDOWN:
-            if (app && wparam == VK_ESCAPE) begin_hide(*app);
+            if (!app) return 0;
+            switch (app->state.view) {
+                case View::Search:
+                    if (wparam == VK_ESCAPE) begin_hide(*app);
+                    break;
+                case View::Settings:
+                    settings_key_down(*app, wparam);
+                    break;
+                case View::Update:
+                    update_key_down(*app, wparam);
+                    break;
+            }
             return 0;
-        case WM_CHAR:
+        case WM_MOUSEMOVE: {
+            if (!app) return 0;
+            const float x = float(GET_X_LPARAM(lparam)), y = float(GET_Y_LPARAM(lparam));
+            switch (app->state.view) {
+                case View::Search:
+                    break;
+                case View::Settings:
+                    settings_mouse_move(*app, x, y);
+                    break;
+                case View::Update:
+                    app->cursor_kind = 0;  // nothing to point at
+                    break;
+            }
+            static const LPCWSTR cursors[] = {IDC_ARROW, IDC_HAND, IDC_IBEAM};
+            SetCursor(LoadCursorW(nullptr, cursors[app->cursor_kind % 3]));
+            return 0;
+        }
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            if (!app) return 0;
+            const float x = float(GET_X_LPARAM(lparam)), y = float(GET_Y_LPARAM(lparam));
+            switch (app->state.view) {
+                case View::Search:
+                    break;
+                case View::Settings:
+                    settings_click(*app, x, y);
+                    break;
+                case View::Update:
+                    repaint(*app);
+                    break;
+            }
+            return 0;
+        }
+        case WM_CHAR:  // typed text: the Search page's; ignored on Settings and Update
         case WM_LBUTTONUP:
             return 0;
         default:
@@ -404,7 +465,10 @@ Status run_launcher(bool tray_start) {
     LauncherApp& a = *app;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app.release()));
     debug_log("show message id = " + hex(show_message()));
-    if (is_installed_copy()) repair_autostart(system_autostart());
+    if (is_installed_copy()) {
+        repair_autostart(system_autostart());
+        a.autostart_enabled = autostart_enabled(system_autostart());  // the repair may have switched it on
+    }
     repair_shortcut_thread();
     if (tray_start)
         a.send_job(job::RefreshStatus{});

@@ -8,6 +8,7 @@
 #include "client/service_request.h"
 #include "gui/launcher/tray_menu.h"
 #include "gui/launcher/win32/launcher_app.h"
+#include "gui/launcher/win32/pages_win32.h"
 #include "platform/file_io.h"
 #include "platform/program_paths.h"
 #include "platform/run_key.h"
@@ -96,14 +97,15 @@ void tray_menu_command(LauncherApp& app) {
             break;
         }
         case kTrayMcpSettings:
-            if (!app.state.visible) show(app);
-            app.state.view = View::Settings;
-            app.state.settings_opened_tick = platform::tick_count_ms();
-            repaint(app);
+            open_settings(app);
             break;
         case kTrayMcpSwitch:
-            if (auto now_on = set_mcp_enabled(mcp_enabled())) app.mcp_enabled = *now_on;  // writes the opposite
-            if (app.state.view == View::Settings) repaint(app);
+            // Writes the opposite of the file's value; a failure shows on the Settings page.
+            app.settings.mcp_switch_done(set_mcp_enabled(mcp_enabled()), app.mcp_enabled);
+            if (app.state.view == View::Settings) {
+                reload_settings(app);
+                repaint(app);
+            }
             break;
         case kTrayOpenLog:
             open_mcp_log("log opened from the tray (empty)");
