@@ -25,6 +25,7 @@ smoke() {
   # Unmanaged windows: without a window manager on the virtual display, Wine would wait 2 s for
   # one on every hide of a managed window, on the launcher's window thread.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  wine_launcher_fonts  # the launcher's screenshots show its text
   map_test_drives
   exe=$build/nimbalo.exe out=$logs/out.txt err=$logs/err.txt
   check_entry_and_usage

@@ -52,12 +52,7 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wine_prefix_ready "$out" || exit 1
 
 key='HKCU\Software\Wine\Fonts\Replacements'
-set_font() { wine reg add "$key" /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1; }
-set_font "Segoe UI" "Liberation Sans"
-set_font "Segoe UI Semibold" "DejaVu Sans"
-set_font "Consolas" "Liberation Mono"
-set_font "Segoe MDL2 Assets" "DejaVu Sans"
-wineserver -w
+wine_launcher_fonts
 
 tests=$build/test_gui.exe
 # The drawing layer's suites (the folder's launcher and worker tests are 30-windows's).

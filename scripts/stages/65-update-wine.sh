@@ -90,5 +90,17 @@ got=$(run "$exe" update apply "$(winpath "$work/build.exe")" "$(winpath "$work/a
 expect "locked target" "error: could not replace $(winpath "$work/app/nimbalo.exe"): file is locked" "$got"
 expect "old executable kept" "old" "$(cat "$work/app/nimbalo.exe")"
 
+# The launcher's self-update, on a virtual display (screenshots in build/win64/update-launcher).
+if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && [ -x build/native/nimbalo ] &&
+  [ -f build/volumes/demo.img ]; then
+  source scripts/lib/wine.sh
+  wine_launcher_fonts
+  wineserver -k 2>/dev/null || true
+  xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" \
+    bash scripts/windows/launcher_update_checks.sh "$base" "$root/$build/update-launcher" || fails=$((fails + 1))
+else
+  echo "65-update-wine: no virtual display, xdotool or native build here; the launcher's update not run" >&2
+fi
+
 [ "$fails" = 0 ] || exit 1
 echo "65-update-wine: ok" >&2

@@ -2,7 +2,7 @@
 """A small HTTPS server on 127.0.0.1 for the updater's tests.
 
 Serves manifests with the edge cases the updater must handle, a build with and without a
-Content-Length, a transfer cut short, redirects and 404s. Writes its port to --port-file once it
+Content-Length, a transfer cut short, a slow transfer, a wrong checksum, redirects and 404s. Writes its port to --port-file once it
 listens. The build's bytes are deterministic (--build-size bytes, i*7 mod 251) and its SHA-256 is
 served in /good/version.txt, computed here with hashlib as an independent reference.
 """
@@ -11,6 +11,7 @@ import hashlib
 import http.server
 import ssl
 import sys
+import time
 
 
 def build_bytes(size):
@@ -62,6 +63,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "/upper/version.txt": b"SHA256 = " + sha.upper().encode() + b"\r\nversion=0.6.1\r\n",
             "/good/version.txt": ("version=0.6.0\nurl=/download/nimbalo.exe\nsha256=%s\nsize=%d\n"
                                   % (sha, len(build))).encode(),
+            "/slow/version.txt": ("version=0.6.0\nurl=/slow/nimbalo.exe\nsha256=%s\nsize=%d\n"
+                                  % (sha, len(build))).encode(),
+            "/badsum/version.txt": ("version=0.6.0\nurl=/download/nimbalo.exe\nsha256=%s\nsize=%d\n"
+                                    % ("0" * 64, len(build))).encode(),
             "/same/version.txt": b"version=0.5.5\n",
             "/escapes/version.txt": b"version=9.9\x1b]0;owned\x07\nurl=https://x.example/\x1b[2Jn.exe\xc2\x9b\n",
             "/ua/version.txt": b"version=" + self.headers.get("User-Agent", "").encode() + b"\n",
@@ -71,6 +76,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_body(text[self.path], ctype="text/plain")
         if self.path == "/download/nimbalo.exe":
             return self.send_body(build)
+        if self.path == "/slow/nimbalo.exe":  # about 4 s, for a page that shows the download
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(build)))
+            self.end_headers()
+            step = max(1, len(build) // 40)
+            for i in range(0, len(build), step):
+                self.wfile.write(build[i:i + step])
+                self.wfile.flush()
+                time.sleep(0.1)
+            return
         if self.path == "/nolength/nimbalo.exe":
             return self.send_body(build, length=False)
         if self.path == "/truncated/nimbalo.exe":
