@@ -46,11 +46,11 @@ tray_click() {  # button: 1 left, 3 right
   xdotool mousemove $((X + 9)) $((Y + HEIGHT - 10)) click "$1"
 }
 
-# A click on the tray menu's last entry ("Exit"). The menu opens at the pointer, downwards or
-# upwards as the screen allows and only once the launcher's thread gets to it: wait up to 6 s for
-# a window under the pointer, just right of where it was clicked, that is neither the tray nor the
-# root, and click 10 pixels above its bottom edge.
-tray_exit() {
+# A click on a tray menu entry, $1 pixels above the menu's bottom edge (10: "Exit", the last). The
+# menu opens at the pointer, downwards or upwards as the screen allows and only once the
+# launcher's thread gets to it: wait up to 6 s for a window under the pointer, just right of where
+# it was clicked, that is neither the tray nor the root.
+tray_menu_pick() {
   local WINDOW X Y WIDTH HEIGHT SCREEN tray root_id px py i dy
   tray=$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -1)
   root_id=$(xwininfo -root | awk '/Window id/ { print $4 }')
@@ -68,13 +68,14 @@ tray_exit() {
       eval "$(xdotool getmouselocation --shell)"
       if [ "$WINDOW" != "$tray" ] && [ "$((WINDOW))" != "$((root_id))" ]; then
         eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
-        xdotool mousemove $((X + 30)) $((Y + HEIGHT - 10)) click 1
+        xdotool mousemove $((X + 30)) $((Y + HEIGHT - $1)) click 1
         return 0
       fi
     done
   done
   return 1
 }
+tray_exit() { tray_menu_pick 10; }
 
 # Exit through the tray menu, tried up to three times (a click can be lost while Wine is busy);
 # true once the launcher process $1 has ended (its status is then in $launcher_status).

@@ -86,17 +86,21 @@ void paint_settings(Canvas& c, TextEngine& t, const WindowGeometry& geometry, co
                 "\xE2\x80\x9C" "Copy config\xE2\x80\x9D puts exactly this fragment on the clipboard", 4, white(0.34f),
                 TextAlign::left);
 
-    // Recent activity. The fifth line sits below the footer hairline, above the footer's texts;
-    // the lines are not clipped to the section, or the page would list only four.
+    // Recent activity: the newest lines first to go where the footer begins. The section's last
+    // line would sit across the footer hairline and its texts, so a line is drawn only when it
+    // ends above that line (four of the five at 100 %).
     const Rect& ac = L.activity;
     t.draw_text(c, ac.x + 2 * s, ac.y + 10 * s, ac.w - 2 * s, "Recent MCP activity", 4, white(0.42f), TextAlign::left);
     if (page.log_tail.empty()) {
         t.draw_text(c, ac.x + 2 * s, ac.y + 30 * s, ac.w - 2 * s,
                     "Nothing logged yet \xE2\x80\x94 start a client to see requests here", 10, white(0.34f), TextAlign::left);
     } else {
-        for (size_t i = 0; i < page.log_tail.size(); ++i)
-            t.draw_text(c, ac.x + 2 * s, ac.y + (30 + 17 * static_cast<float>(i)) * s, ac.w - 2 * s, page.log_tail[i], 10,
-                        white(0.44f), TextAlign::left);
+        const float half_line = 0.5f * t.line_height(10);
+        for (size_t i = 0; i < page.log_tail.size(); ++i) {
+            const float y = ac.y + (30 + 17 * static_cast<float>(i)) * s;
+            if (y + half_line > pm.footer_y) break;
+            t.draw_text(c, ac.x + 2 * s, y, ac.w - 2 * s, page.log_tail[i], 10, white(0.44f), TextAlign::left);
+        }
     }
 
     // Footer.

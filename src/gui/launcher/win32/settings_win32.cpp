@@ -9,6 +9,7 @@
 #include "gui/launcher/win32/pages_win32.h"
 #include "gui/views/settings_paint.h"
 #include "gui/win32/clipboard.h"
+#include "platform/debug_log.h"
 #include "platform/system.h"
 #include "setup/autostart.h"
 #include "userdata/activity_log.h"
@@ -43,6 +44,7 @@ void open_settings(LauncherApp& app) {
     reload_settings(app);
     app.state.settings_opened_tick = platform::tick_count_ms();
     repaint(app);
+    platform::debug_log("settings: opened");
 }
 
 void settings_key_down(LauncherApp& app, WPARAM key) {
