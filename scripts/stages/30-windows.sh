@@ -13,6 +13,7 @@ export PATH=$PATH:/usr/sbin:/sbin  # mkntfs
 source scripts/lib/wine.sh
 source scripts/windows/smoke_checks.sh
 source scripts/windows/launcher_checks.sh
+source scripts/windows/launcher_page_checks.sh
 
 # ---------------------------------------------------------------------------------------------
 # The smoke suite, under a virtual display, in a Wine prefix of this stage's own (build/win64/
@@ -38,6 +39,7 @@ smoke() {
   check_test_programs
   check_fuzz_replays
   check_launcher
+  check_launcher_pages
   if [ "$failures" -ne 0 ]; then
     echo "30-windows: $failures check(s) failed; logs in $logs" >&2
     exit 1
