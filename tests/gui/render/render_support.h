@@ -30,8 +30,10 @@ Canvas over(const Canvas& window, const std::vector<std::uint32_t>& desktop);
 // The pages' renderers, one file each beside this header (render_<page>.cpp); called once per
 // scale, in this order. A new page adds its declaration and its entry here.
 using ViewRenderer = void (*)(const Scene&);
+void render_search(const Scene&);
 inline constexpr ViewRenderer kViewRenderers[] = {
     nullptr,  // keeps the list non-empty; skipped
+    render_search,
 };
 
 }  // namespace nimbalo::gui::render
