@@ -25,6 +25,7 @@
 #include "gui/launcher/launcher_state.h"
 #include "gui/launcher/tray_menu.h"
 #include "gui/launcher/win32/launcher_app.h"
+#include "gui/launcher/win32/search_win32.h"
 #include "gui/win32/gdiplus_text.h"
 #include "gui/win32/present_surface.h"
 #include "gui/worker/worker.h"
@@ -129,8 +130,19 @@ void present(LauncherApp& app, uint64_t now) {
     present_frame(app.window, *app.surface, *out, app.origin.x, app.origin.y);
 }
 
-// The views arrive with the search, settings and update pages; until then the panel is the glass.
-void draw_view(LauncherApp&) {}
+void draw_view(LauncherApp& app) {
+    switch (app.state.view) {
+        case View::Search:
+            search_draw(app);
+            break;
+        default:
+            break;
+    }
+}
+
+// Mouse coordinates: the signed 16-bit words of lParam.
+float mouse_x(LPARAM lparam) { return float(int16_t(LOWORD(lparam))); }
+float mouse_y(LPARAM lparam) { return float(int16_t(HIWORD(lparam))); }
 
 }  // namespace
 
@@ -160,6 +172,7 @@ void show(LauncherApp& app) {
                                                    app.geometry.scale, app.geometry.width, app.geometry.height);
     const uint64_t now = platform::tick_count_ms();
     app.state.show(now);
+    search_show(app);
     app.send_job(job::RefreshStatus{});
     app.frame.reset_clip();
     repaint(app);
@@ -173,6 +186,7 @@ void show(LauncherApp& app) {
 void begin_hide(LauncherApp& app) {
     if (app.hide_snapshot.pixels.size() == app.frame.pixels.size()) app.hide_snapshot.pixels = app.frame.pixels;
     if (!app.state.begin_hide(platform::tick_count_ms())) return;
+    app.search.clear_hover();
     debug_log("hide: animation");
 }
 
@@ -197,11 +211,8 @@ void toggle(LauncherApp& app) {
 }
 
 void apply_event(LauncherApp& app, WorkerEvent& e) {
-    if (auto* status = std::get_if<event::ServiceStatus>(&e)) {
-        app.service = *status;
-        if (app.reindex_state != 0 && status->state == 3) app.reindex_state = 0;
-    }
-    // Search results, self-test and update events belong to the pages of the panel.
+    search_apply_event(app, e);  // SearchResults, ServiceStatus
+    // Self-test and update events belong to the settings and update pages.
 }
 
 void run_tick(LauncherApp& app, uint64_t now);
@@ -220,8 +231,9 @@ void run_tick(LauncherApp& app, uint64_t now) {
     while (auto e = app.events->try_receive()) apply_event(app, *e);
     if (t.advance_hide) return advance_hide(app, now);
     if (t.retry_foreground) app.state.active_flag = force_foreground(app.window);
+    const bool search_repaint = app.state.visible && search_tick(app, now);  // debounce; rebuild bar
     if (t.refresh_status) app.send_job(job::RefreshStatus{});
-    if (t.repaint) repaint(app);
+    if (t.repaint || search_repaint) repaint(app);
 }
 
 LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -294,8 +306,27 @@ LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam
             return 0;  // no system menu on Alt+Space or F10
         case WM_KEYDOWN:
             if (app && wparam == VK_ESCAPE) begin_hide(*app);
+            else if (app && app->state.view == View::Search) search_key(*app, wparam);
             return 0;
         case WM_CHAR:
+            if (app && app->state.view == View::Search) search_char(*app, wparam);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (!app) return 0;
+            if (app->state.view == View::Search) search_mouse_move(*app, mouse_x(lparam), mouse_y(lparam));
+            SetCursor(LoadCursorW(nullptr, app->cursor_kind == 1 ? IDC_HAND : app->cursor_kind == 2 ? IDC_IBEAM : IDC_ARROW));
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            if (app && app->state.view == View::Search)
+                search_click(*app, mouse_x(lparam), mouse_y(lparam), msg == WM_LBUTTONDBLCLK);
+            return 0;
+        case WM_RBUTTONUP:
+            if (app && app->state.view == View::Search) search_right_button_up(*app, mouse_x(lparam), mouse_y(lparam));
+            return 0;
+        case WM_MOUSEWHEEL:
+            if (app && app->state.view == View::Search) search_wheel(*app, GET_WHEEL_DELTA_WPARAM(wparam));
+            return 0;
         case WM_LBUTTONUP:
             return 0;
         default:
