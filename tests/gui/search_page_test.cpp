@@ -178,6 +178,11 @@ TEST(SearchPage, EditingCharactersSurrogatesAndPaste) {
     p.type_unit(u'c', 0);
     p.type_unit(0xDE00, 0);
     EXPECT_EQ(p.char_count(), 3u);
+    // Two high halves: both dropped, and the low half after them is alone.
+    p.type_unit(0xD83D, 0);
+    p.type_unit(0xD83D, 0);
+    p.type_unit(0xDE00, 0);
+    EXPECT_EQ(p.char_count(), 3u);
     // A key press between the halves forgets the high half.
     p.type_unit(0xD83D, 0);
     p.key(vk::Left, false, 7, 0);

@@ -50,7 +50,10 @@ std::string SearchPage::trimmed_query() const {
 void SearchPage::type_unit(char16_t unit, uint64_t now) {
     char32_t cp = unit;
     if (unit >= 0xD800 && unit <= 0xDBFF) {
-        pending_high_surrogate = unit;  // a second high half drops the first
+        if (pending_high_surrogate)
+            pending_high_surrogate.reset();  // two high halves: both dropped
+        else
+            pending_high_surrogate = unit;
         return;
     }
     if (unit >= 0xDC00 && unit <= 0xDFFF) {
