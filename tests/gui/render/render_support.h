@@ -31,6 +31,8 @@ Canvas over(const Canvas& window, const std::vector<std::uint32_t>& desktop);
 // scale, in this order. A new page adds its declaration and its entry here.
 using ViewRenderer = void (*)(const Scene&);
 void render_search(const Scene&);
+// Times `repaints` repaints of a full result page (gui_render --bench).
+void bench_search(const Scene&, int repaints);
 inline constexpr ViewRenderer kViewRenderers[] = {
     nullptr,  // keeps the list non-empty; skipped
     render_search,

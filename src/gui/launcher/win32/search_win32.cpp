@@ -216,6 +216,13 @@ void search_wheel(LauncherApp& app, int wheel_delta) {
     if (wheel_delta == 0) return;
     // Turning the wheel away from the user shows earlier rows, as everywhere else on Windows.
     app.search.wheel(wheel_delta > 0 ? -kWheelRows : kWheelRows, layout_of(app).rows_per_page);
+    // Another row now lies under the pointer.
+    POINT pt{};
+    if (GetCursorPos(&pt) && ScreenToClient(app.window, &pt)) {
+        int cursor = 0;
+        (void)app.search.mouse_move(layout_of(app), float(pt.x), float(pt.y), cursor);
+        app.cursor_kind = cursor;
+    }
     repaint(app);
 }
 
