@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 
@@ -447,4 +448,23 @@ TEST(SearchPage, ShowResetsTheQueryButKeepsSortAndService) {
     EXPECT_EQ(p.entry_count, 77u);
     EXPECT_EQ(p.reindex_state, ReindexState::Sweeping);
     EXPECT_EQ(p.icon_cache.size(), 1u);
+}
+
+TEST(SearchPage, LongQueryScrollsAndClicksLandWhereTheTextIs) {
+    const SearchLayout& l = k100;
+    TextEngine text(std::make_unique<nimbalo::gui::testing::FakeTextBackend>(802, 562, 1.0f));
+    SearchPage p;
+    // 80 characters of 11.55 px: 923 px of text in 664 px of room.
+    type(p, std::u16string(80, u'w'), 0);
+    const float width = 80 * 11.55f - 1;
+    EXPECT_NEAR(p.query_offset(l, text), 7 + width - 664, 0.01);
+    p.key(vk::Home, false, 7, 0);
+    EXPECT_FLOAT_EQ(p.query_offset(l, text), 0);
+    // With the caret at the end, the text is shifted left by the offset: a click at the box's
+    // right edge lands near the end of the text, not at character 57 of the unshifted text.
+    p.key(vk::End, false, 7, 0);
+    const float u = p.query_offset(l, text);
+    p.click(l, text, l.query_x + 600, 40, false);
+    EXPECT_EQ(p.caret, static_cast<uint32_t>(std::lround((600 + u + 1) / 11.55f)));
+    EXPECT_GT(p.caret, 70u);
 }
