@@ -15,9 +15,11 @@
 #include "gui/glass/animation.h"
 #include "gui/glass/backdrop.h"
 #include "gui/glass/glass.h"
+#include "gui/views/result_rows.h"
+#include "gui/views/search_paint.h"
 #include "gui/views/tray_pointer.h"
-// The test stand-in rasteriser (boxes): the pointer's text compositing is timed here, GDI+'s own
-// glyph drawing by gui_render's pointer timing under Wine.
+// The test text stand-in: glyph boxes, so the figures are the pages' own drawing and compositing
+// (the GDI+ rasteriser's share is measured by gui_render under Wine).
 #include "../tests/gui/fake_text_backend.h"
 
 using namespace nimbalo::gui;
@@ -140,8 +142,63 @@ void PointerFrame(benchmark::State& st) {
     st.SetLabel(std::to_string(p.W) + "x" + std::to_string(p.H));
 }
 
+// 100 hit paths of a typical result turned into rows (on a fake disk: splitting, lower-casing,
+// size and date texts) and sorted by name.
+std::vector<std::string> hundred_paths() {
+    std::vector<std::string> paths;
+    for (int i = 0; i < 100; ++i)
+        paths.push_back("C:\\Users\\me\\Documents\\Projects\\Quarterly Reports\\" + std::to_string(2000 + i) +
+                        "\\Résumé Report " + std::to_string(i * 7919 % 1000) + (i % 3 ? ".docx" : ".pdf"));
+    return paths;
+}
+
+void SearchRows100(benchmark::State& st) {
+    const auto paths = hundred_paths();
+    const DiskInspector disk = [](const std::string& p) -> std::optional<DiskEntry> {
+        return DiskEntry{p.size() * 1537, 0x20, 134116992000000000ull + p.size() * 86400ull * 10000000, 0};
+    };
+    for (auto _ : st) {
+        auto rows = make_rows(paths, disk);
+        benchmark::DoNotOptimize(sort_rows(rows, SortColumn::Name, false, 0));
+        if (rows.size() != 100 || rows[0].size_text.empty()) st.SkipWithError("wrong rows");
+    }
+}
+
+// A repaint of a full result page (7 rows, selection, hover, scrollbar, icons) over the glass,
+// warm text caches, as the launcher does on every change.
+void SearchPageRepaint(benchmark::State& st) {
+    const Window win = window(static_cast<int>(st.range(0)));
+    const WindowGeometry g = window_geometry(win.s);
+    const SearchLayout l = search_layout(g);
+    const Canvas glass = render_glass_background(desktop(win.w, win.h), win.s, win.w, win.h);
+    TextEngine text(std::make_unique<nimbalo::gui::testing::FakeTextBackend>(win.w, win.h, win.s));
+    SearchPage page;
+    page.query = "report";
+    page.caret = 6;
+    const DiskInspector disk = [](const std::string& p) -> std::optional<DiskEntry> {
+        return DiskEntry{p.size() * 1537, 0x20, 134116992000000000ull, 0};
+    };
+    page.rows = make_rows(hundred_paths(), disk);
+    page.selection = 2;
+    page.hover_row_active = true;
+    page.hover_row = 4;
+    Icon icon;
+    icon.pixels.assign(kIconSize * kIconSize, 0xFF2B6CD9u);
+    const IconLookup icons = [&](const ResultRow&) { return &icon; };
+    Canvas frame = glass;
+    paint_search(frame, text, l, page, {true, true, 0}, icons);  // warms the caches
+    for (auto _ : st) {
+        frame.pixels = glass.pixels;
+        paint_search(frame, text, l, page, {true, true, 0}, icons);
+        benchmark::DoNotOptimize(frame.pixels.data());
+    }
+    if (frame.pixels == glass.pixels) st.SkipWithError("nothing drawn");
+}
+
 }  // namespace
 
+BENCHMARK(SearchRows100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(SearchPageRepaint)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
 BENCHMARK(GlassBackground)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
 BENCHMARK(GlassDownsample)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
 BENCHMARK(GlassBlur)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);

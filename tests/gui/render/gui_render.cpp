@@ -261,6 +261,7 @@ int main(int argc, char** argv) {
                             bench, g_timed->draw_ms / bench, g_timed->draws / bench, g_timed->measure_ms / bench,
                             g_timed->measures / bench, (total - g_timed->draw_ms - g_timed->measure_ms) / bench);
             }
+            nimbalo::gui::render::bench_search({s, sfx, W, H, desk, glass, *text}, bench);
             continue;
         }
 

@@ -30,11 +30,15 @@ Canvas over(const Canvas& window, const std::vector<std::uint32_t>& desktop);
 // The pages' renderers, one file each beside this header (render_<page>.cpp); called once per
 // scale, in this order. A new page adds its declaration and its entry here.
 using ViewRenderer = void (*)(const Scene&);
-void render_pointer(const Scene& scene);  // the tray pointer over a test desktop (render_pointer.cpp)
+void render_search(const Scene&);
+// Times `repaints` repaints of a full result page (gui_render --bench).
+void bench_search(const Scene&, int repaints);
 void render_settings(const Scene&);
 void render_update(const Scene&);
+void render_pointer(const Scene& scene);  // the tray pointer over a test desktop (render_pointer.cpp)
 inline constexpr ViewRenderer kViewRenderers[] = {
     nullptr,  // keeps the list non-empty; skipped
+    render_search,
     render_settings,
     render_update,
     render_pointer,

@@ -15,6 +15,7 @@
 #include "gui/canvas/text_engine.h"
 #include "gui/launcher/geometry.h"
 #include "gui/launcher/launcher_state.h"
+#include "gui/views/search_page.h"
 #include "gui/views/settings_page.h"
 #include "gui/views/update_page.h"
 #include "gui/win32/present_surface.h"
@@ -36,9 +37,7 @@ struct LauncherApp {
     std::shared_ptr<Channel<WorkerEvent>> events;
     Point origin;
     bool mcp_enabled = false, autostart_enabled = false;
-    event::ServiceStatus service;  // the latest poll, for the views
-    uint8_t reindex_state = 0;
-    float reindex_progress = 0;
+    SearchPage search;  // the Search page, with the service state it shows
     int cursor_kind = 0;  // 0 arrow, 1 hand, 2 I-beam
     SettingsPage settings;       // the Settings page (settings_win32.cpp)
     UpdatePage update;           // the Update page (update_win32.cpp)

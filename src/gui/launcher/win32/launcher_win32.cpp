@@ -27,6 +27,7 @@
 #include "gui/launcher/tray_menu.h"
 #include "gui/launcher/win32/launcher_app.h"
 #include "gui/launcher/win32/pages_win32.h"
+#include "gui/launcher/win32/search_win32.h"
 #include "gui/launcher/win32/tray_pointer_win32.h"
 #include "gui/win32/gdiplus_text.h"
 #include "gui/win32/present_surface.h"
@@ -135,6 +136,7 @@ void present(LauncherApp& app, uint64_t now) {
 void draw_view(LauncherApp& app) {
     switch (app.state.view) {
         case View::Search:
+            search_draw(app);
             break;
         case View::Settings:
             paint_settings_view(app);
@@ -144,6 +146,10 @@ void draw_view(LauncherApp& app) {
             break;
     }
 }
+
+// Mouse coordinates: the signed 16-bit words of lParam.
+float mouse_x(LPARAM lparam) { return float(int16_t(LOWORD(lparam))); }
+float mouse_y(LPARAM lparam) { return float(int16_t(HIWORD(lparam))); }
 
 }  // namespace
 
@@ -173,6 +179,7 @@ void show(LauncherApp& app) {
                                                    app.geometry.scale, app.geometry.width, app.geometry.height);
     const uint64_t now = platform::tick_count_ms();
     app.state.show(now);
+    search_show(app);
     app.send_job(job::RefreshStatus{});
     if (app.state.update_check_due(now)) app.send_job(job::CheckUpdate{});
     app.frame.reset_clip();
@@ -187,6 +194,7 @@ void show(LauncherApp& app) {
 void begin_hide(LauncherApp& app) {
     if (app.hide_snapshot.pixels.size() == app.frame.pixels.size()) app.hide_snapshot.pixels = app.frame.pixels;
     if (!app.state.begin_hide(platform::tick_count_ms())) return;
+    app.search.clear_hover();
     debug_log("hide: animation");
 }
 
@@ -214,10 +222,7 @@ void toggle(LauncherApp& app) {
 }
 
 void apply_event(LauncherApp& app, WorkerEvent& e) {
-    if (auto* status = std::get_if<event::ServiceStatus>(&e)) {
-        app.service = *status;
-        if (app.reindex_state != 0 && status->state == 3) app.reindex_state = 0;
-    }
+    search_apply_event(app, e);  // SearchResults, ServiceStatus
     if (const auto* selftest = std::get_if<event::SelfTestFinished>(&e)) settings_selftest_finished(app, *selftest);
     (void)apply_update_event(app, e);
 }
@@ -241,8 +246,9 @@ void run_tick(LauncherApp& app, uint64_t now) {
     if (t.retry_foreground) app.state.active_flag = force_foreground(app.window);
     if (t.check_update) app.send_job(job::CheckUpdate{});
     if (t.reload_settings) reload_settings(app);
+    const bool search_repaint = app.state.visible && search_tick(app, now);  // debounce; rebuild bar
     if (t.refresh_status) app.send_job(job::RefreshStatus{});
-    if (t.repaint) repaint(app);
+    if (t.repaint || search_repaint) repaint(app);
 }
 
 LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -318,7 +324,10 @@ LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam
             if (!app) return 0;
             switch (app->state.view) {
                 case View::Search:
-                    if (wparam == VK_ESCAPE) begin_hide(*app);
+                    if (wparam == VK_ESCAPE)
+                        begin_hide(*app);
+                    else
+                        search_key(*app, wparam);
                     break;
                 case View::Settings:
                     settings_key_down(*app, wparam);
@@ -328,11 +337,15 @@ LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam
                     break;
             }
             return 0;
+        case WM_CHAR:  // typed text: the Search page's; ignored on Settings and Update
+            if (app && app->state.view == View::Search) search_char(*app, wparam);
+            return 0;
         case WM_MOUSEMOVE: {
             if (!app) return 0;
-            const float x = float(GET_X_LPARAM(lparam)), y = float(GET_Y_LPARAM(lparam));
+            const float x = mouse_x(lparam), y = mouse_y(lparam);
             switch (app->state.view) {
                 case View::Search:
+                    search_mouse_move(*app, x, y);
                     break;
                 case View::Settings:
                     settings_mouse_move(*app, x, y);
@@ -348,9 +361,10 @@ LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
             if (!app) return 0;
-            const float x = float(GET_X_LPARAM(lparam)), y = float(GET_Y_LPARAM(lparam));
+            const float x = mouse_x(lparam), y = mouse_y(lparam);
             switch (app->state.view) {
                 case View::Search:
+                    search_click(*app, x, y, msg == WM_LBUTTONDBLCLK);
                     break;
                 case View::Settings:
                     settings_click(*app, x, y);
@@ -361,7 +375,12 @@ LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam
             }
             return 0;
         }
-        case WM_CHAR:  // typed text: the Search page's; ignored on Settings and Update
+        case WM_RBUTTONUP:
+            if (app && app->state.view == View::Search) search_right_button_up(*app, mouse_x(lparam), mouse_y(lparam));
+            return 0;
+        case WM_MOUSEWHEEL:
+            if (app && app->state.view == View::Search) search_wheel(*app, GET_WHEEL_DELTA_WPARAM(wparam));
+            return 0;
         case WM_LBUTTONUP:
             return 0;
         default:

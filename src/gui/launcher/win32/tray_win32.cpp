@@ -92,8 +92,8 @@ void tray_menu_command(LauncherApp& app) {
             limits.timeout_ms = kTrayReindexTimeoutMs;
             limits.port = client::service_port();
             (void)client::service_request("/reindex", limits);
-            app.reindex_state = 1;
-            app.reindex_progress = 0;
+            app.search.rebuild_requested();
+            app.state.rebuild_running = true;
             break;
         }
         case kTrayMcpSettings:
