@@ -482,6 +482,10 @@ Status run_launcher(bool tray_start) {
     app->events = std::make_shared<Channel<WorkerEvent>>();
     start_worker(app->jobs, app->events, system_worker_deps());
     LauncherApp& a = *app;
+    // GDI+ loads its fonts on the first drawing: done here, off screen, the first show's paint
+    // finds them (and the idle page's texts) ready instead of taking some 30 ms.
+    draw_view(a);
+    search_warm_up(a);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app.release()));
     debug_log("show message id = " + hex(show_message()));
     if (is_installed_copy()) {

@@ -230,7 +230,18 @@ void search_apply_event(LauncherApp& app, const WorkerEvent& e) {
     bool changed = false;
     if (const auto* results = std::get_if<event::SearchResults>(&e)) {
         debug_log(search_result_log(*results, app.search.search_id));
-        changed = app.search.apply_results(*results, inspect_path, layout_of(app).rows_per_page);
+        const uint64_t start = platform::tick_count_ms();
+        const uint32_t page = layout_of(app).rows_per_page;
+        changed = app.search.apply_results(*results, inspect_path, page);
+        const uint64_t rows_done = platform::tick_count_ms();
+        // The first page's icons now, not in the repaint: the shell's extraction of a new kind
+        // of icon can take tens of milliseconds; the cache then keeps it.
+        for (size_t i = app.search.scroll; i < app.search.rows.size() && i < app.search.scroll + page; ++i)
+            (void)icon_for(app.search, app.search.rows[i]);
+        const uint64_t took = platform::tick_count_ms() - start;
+        if (took >= 16)
+            debug_log("search rows: " + std::to_string(app.search.rows.size()) + " rows in " +
+                      std::to_string(rows_done - start) + " ms, icons " + std::to_string(took - (rows_done - start)) + " ms");
     } else if (const auto* status = std::get_if<event::ServiceStatus>(&e)) {
         changed = app.search.apply_status(*status);
     } else {
@@ -251,6 +262,14 @@ bool search_tick(LauncherApp& app, uint64_t now) {
 }
 
 void search_show(LauncherApp& app) { app.search.reset_for_show(); }
+
+void search_warm_up(LauncherApp& app) {
+    ResultRow folder;
+    folder.path = "C:\\Windows";
+    folder.name = "Windows";
+    folder.is_folder = true;
+    (void)icon_for(app.search, folder);
+}
 
 void rebuild_index(LauncherApp& app) {
     (void)app.send_job(job::Reindex{});

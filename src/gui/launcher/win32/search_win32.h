@@ -25,6 +25,9 @@ void search_apply_event(LauncherApp& app, const WorkerEvent& e);
 bool search_tick(LauncherApp& app, uint64_t now);
 // The page's part of every show.
 void search_show(LauncherApp& app);
+// At start-up: the shell's icon machinery loaded and the folder icon cached, so the first result
+// does not wait for them.
+void search_warm_up(LauncherApp& app);
 // F5, the round button: sends Reindex and shows the rebuild as started.
 void rebuild_index(LauncherApp& app);
 
