@@ -7,7 +7,6 @@
 #include <shellapi.h>
 #include <objbase.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -159,12 +158,9 @@ void repaint(LauncherApp& app) {
     const uint64_t start = platform::tick_count_ms();
     if (app.frame.pixels.size() == app.glass_background.pixels.size()) app.frame.pixels = app.glass_background.pixels;
     draw_view(app);
-    const uint64_t drawn = platform::tick_count_ms();
     present(app, start);
     const uint64_t took = platform::tick_count_ms() - start;
-    if (took >= 25)
-        debug_log("paint took " + std::to_string(took) + " ms (drawing " + std::to_string(drawn - start) + " ms, present " +
-                  std::to_string(took - (drawn - start)) + " ms)");
+    if (took >= 25) debug_log("paint took " + std::to_string(took) + " ms");
 }
 
 static WorkArea work_area_of(HWND window, const WindowGeometry& g) {
@@ -490,10 +486,6 @@ Status run_launcher(bool tray_start) {
     // finds them (and the idle page's texts) ready instead of taking some 30 ms.
     draw_view(a);
     search_warm_up(a);
-    // The layered window's first update makes the system set up its surface; a transparent frame
-    // here, while hidden, keeps that out of the first show.
-    std::fill(a.frame.pixels.begin(), a.frame.pixels.end(), 0u);
-    (void)present_frame(a.window, *a.surface, a.frame, 0, 0);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app.release()));
     debug_log("show message id = " + hex(show_message()));
     if (is_installed_copy()) {
