@@ -158,9 +158,12 @@ void repaint(LauncherApp& app) {
     const uint64_t start = platform::tick_count_ms();
     if (app.frame.pixels.size() == app.glass_background.pixels.size()) app.frame.pixels = app.glass_background.pixels;
     draw_view(app);
+    const uint64_t drawn = platform::tick_count_ms();
     present(app, start);
     const uint64_t took = platform::tick_count_ms() - start;
-    if (took >= 25) debug_log("paint took " + std::to_string(took) + " ms");
+    if (took >= 25)
+        debug_log("paint took " + std::to_string(took) + " ms (drawing " + std::to_string(drawn - start) + " ms, present " +
+                  std::to_string(took - (drawn - start)) + " ms)");
 }
 
 static WorkArea work_area_of(HWND window, const WindowGeometry& g) {
