@@ -8,9 +8,13 @@ bash scripts/setup.sh
 failed=0
 for stage in scripts/stages/*.sh; do
   echo "=== ${stage##*/}" >&2
+  t0=$SECONDS
   if ! bash "$stage"; then
-    echo "=== ${stage##*/} FAILED" >&2
+    echo "=== ${stage##*/} FAILED ($((SECONDS - t0)) s)" >&2
     failed=1
+  else
+    echo "=== ${stage##*/} passed in $((SECONDS - t0)) s" >&2
   fi
 done
+echo "=== all stages: $SECONDS s" >&2
 exit $failed

@@ -43,5 +43,4 @@ wine_launcher_fonts() {
   wine reg add "$key" /v "Segoe UI Semibold" /t REG_SZ /d "DejaVu Sans" /f >/dev/null 2>&1
   wine reg add "$key" /v "Consolas" /t REG_SZ /d "Liberation Mono" /f >/dev/null 2>&1
   wine reg add "$key" /v "Segoe MDL2 Assets" /t REG_SZ /d "DejaVu Sans" /f >/dev/null 2>&1
-  wineserver -w
 }

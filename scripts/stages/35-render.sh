@@ -53,6 +53,7 @@ wine_prefix_ready "$out" || exit 1
 
 key='HKCU\Software\Wine\Fonts\Replacements'
 wine_launcher_fonts
+wineserver -w
 
 tests=$build/test_gui.exe
 # The drawing layer's suites (the folder's launcher and worker tests are 30-windows's).
