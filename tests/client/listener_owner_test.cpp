@@ -157,16 +157,14 @@ TEST(ServiceListener, OtherUsersListenerIsNotTrusted) {
     if (platform::kWindows || !platform::running_elevated() || !platform::path_exists("/usr/bin/setpriv") ||
         !platform::path_exists("/usr/bin/python3"))
         GTEST_SKIP() << "needs root, /usr/bin/setpriv and /usr/bin/python3 to listen as user nobody";
-    uint16_t port = 0;
-    {
-        auto [l, p] = free_listener();
-        port = p;
-    }
-    // Listens, then reports on stdout whether anything arrived on the one connection it accepts.
+    // Listens on a port of the system's choosing and prints it (a port picked here and freed could
+    // be taken meanwhile by a test running beside this one), then reports on stdout whether
+    // anything arrived on the one connection it accepts.
     const std::string script =
         "import socket,sys\n"
-        "s=socket.socket(); s.setsockopt(socket.SOL_SOCKET,socket.SO_REUSEADDR,1)\n"
-        "s.bind(('127.0.0.1'," + std::to_string(port) + ")); s.listen(4); s.settimeout(10)\n"
+        "s=socket.socket()\n"
+        "s.bind(('127.0.0.1',0)); s.listen(4); s.settimeout(10)\n"
+        "sys.stdout.write('%d\\n' % s.getsockname()[1]); sys.stdout.flush()\n"
         "c,_=s.accept(); c.settimeout(1)\n"
         "try: d=c.recv(100)\n"
         "except Exception: d=b''\n"
@@ -175,13 +173,16 @@ TEST(ServiceListener, OtherUsersListenerIsNotTrusted) {
     auto child = platform::ChildProcess::start("/usr/bin/setpriv",
                                                {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "/usr/bin/python3", "-c", script});
     ASSERT_TRUE(child) << child.error();
-    bool listening = false;
-    for (int i = 0; i < 200 && !listening; ++i) {
-        auto rows = platform::tcp_listeners(port);
-        listening = rows && !rows->empty();
-        if (!listening) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::string out;
+    char buf[256];
+    while (out.find('\n') == std::string::npos) {
+        auto n = child->read_output(buf);
+        if (!n || *n == 0) break;
+        out.append(buf, *n);
     }
-    ASSERT_TRUE(listening) << "the listener as nobody did not start";
+    ASSERT_NE(out.find('\n'), std::string::npos) << "the listener as nobody did not start: " << out;
+    const uint16_t port = static_cast<uint16_t>(std::stoi(out.substr(0, out.find('\n'))));
+    out.erase(0, out.find('\n') + 1);
     auto verdict = client::service_listener_trusted(port);
     ASSERT_FALSE(verdict);
     EXPECT_EQ(verdict.error().rfind("service port " + std::to_string(port) + " is held by another user's process (uid ", 0), 0u)
@@ -191,8 +192,6 @@ TEST(ServiceListener, OtherUsersListenerIsNotTrusted) {
     limits.port = port;
     limits.timeout_ms = 3000;
     EXPECT_FALSE(client::service_request("/search?q=secret", limits));
-    std::string out;
-    char buf[256];
     while (auto n = child->read_output(buf)) {
         if (*n == 0) break;
         out.append(buf, *n);
