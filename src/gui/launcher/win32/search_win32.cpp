@@ -12,6 +12,7 @@
 #include "gui/views/search_paint.h"
 #include "gui/views/search_texts.h"
 #include "gui/win32/clipboard.h"
+#include "gui/win32/surface_impl_win32.h"
 #include "platform/debug_log.h"
 #include "platform/system.h"
 #include "platform/win32/win32_util.h"
@@ -59,19 +60,10 @@ std::optional<Icon> extract_icon(const ResultRow& row) {
     std::optional<Icon> icon;
     ICONINFO parts{};
     if (GetIconInfo(info.hIcon, &parts)) {
-        BITMAPINFO bmi{};
-        bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-        bmi.bmiHeader.biWidth = kIconSize;
-        bmi.bmiHeader.biHeight = -kIconSize;  // top-down
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        bmi.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        const HDC dc = CreateCompatibleDC(nullptr);
-        const HBITMAP dib = dc ? CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
-        if (dib && bits) {
-            const HGDIOBJ old = SelectObject(dc, dib);
-            auto* px = static_cast<uint32_t*>(bits);
+        // A top-down 32-bit DIB in a memory DC, as the panel presents through.
+        if (auto surface = PresentSurface::create(kIconSize, kIconSize)) {
+            const HDC dc = surface->impl().dc;
+            uint32_t* px = surface->bits();
             const size_t n = size_t{kIconSize} * kIconSize;
             std::fill(px, px + n, 0u);
             const bool drawn = DrawIconEx(dc, 0, 0, info.hIcon, kIconSize, kIconSize, 0, nullptr, DI_NORMAL) != 0;
@@ -83,10 +75,7 @@ std::optional<Icon> extract_icon(const ResultRow& row) {
             const std::vector<uint32_t> mask(px, px + n);
             if (drawn)
                 icon = icon_from_drawings(normal, masked ? std::optional<std::span<const uint32_t>>(mask) : std::nullopt);
-            SelectObject(dc, old);
         }
-        if (dib) DeleteObject(dib);
-        if (dc) DeleteDC(dc);
         if (parts.hbmColor) DeleteObject(parts.hbmColor);
         if (parts.hbmMask) DeleteObject(parts.hbmMask);
     }
