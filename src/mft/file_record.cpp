@@ -79,7 +79,8 @@ void parse_file_record(std::span<std::byte> rec, uint64_t number, std::vector<Mf
         const auto type = load<uint32_t>(rec, j);
         if (type == ntfs::kAttrEnd) break;
         const auto length = load<uint32_t>(rec, j + 4);
-        if (length < 8 || length > e - j) break;
+        // An attribute too short for its own common header is damaged: nothing after it is trusted.
+        if (length < sizeof(ntfs::AttributeHeaderDisk) || length > e - j) break;
         // Resident header (through the value offset) must lie inside both the attribute and the buffer.
         const bool resident_head = length >= sizeof(ntfs::ResidentAttributeDisk) && uint8_t(rec[j + 8]) == 0;
         if (type == ntfs::kAttrFileName && j + 0x16 <= e && uint8_t(rec[j + 8]) == 0) {

@@ -14,7 +14,8 @@ namespace {
 
 using ntfs::load;
 
-// Calls f(offset, type, length) for each well-formed attribute of a fixed-up record.
+// Calls f(offset, type, length) for each well-formed attribute of a fixed-up record: one whose
+// common header at least lies inside it and inside the record.
 template <class F>
 void for_each_attribute(std::span<const std::byte> rec, F f) {
     if (rec.size() < 0x18) return;
@@ -22,7 +23,7 @@ void for_each_attribute(std::span<const std::byte> rec, F f) {
     while (j + 8 <= rec.size()) {
         const auto type = load<uint32_t>(rec, j);
         const auto length = load<uint32_t>(rec, j + 4);
-        if (type == ntfs::kAttrEnd || length < 8 || length > rec.size() - j) return;
+        if (type == ntfs::kAttrEnd || length < sizeof(ntfs::AttributeHeaderDisk) || length > rec.size() - j) return;
         f(j, type, length);
         j += length;
     }

@@ -109,6 +109,14 @@ TEST(FileRecord, DamagedRecordsNeverReadOutside) {
         std::memcpy(r.get(), c.record.data(), c.record.size());
         EXPECT_EQ(parse_file_record(std::span(r.get(), c.record.size()), 1).size(), c.names) << c.what;
     }
+    // A header cut short by the buffer's end: an 8-byte $DATA attribute in the buffer's last 8 bytes.
+    {
+        Bytes r = with(a2, 0x80, 4);
+        fixture::put(r, a2 + 4, 8, 4);
+        auto cut = std::make_unique<std::byte[]>(a2 + 8);
+        std::memcpy(cut.get(), r.data(), a2 + 8);
+        EXPECT_EQ(parse_file_record(std::span(cut.get(), a2 + 8), 1).size(), 1u);
+    }
     // Every truncation of the record parses without reading outside it.
     for (size_t len = 0; len <= good.size(); ++len) {
         auto r = std::make_unique<std::byte[]>(len ? len : 1);
