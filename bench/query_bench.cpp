@@ -80,6 +80,20 @@ void Args(benchmark::internal::Benchmark* b) {
 }
 BENCHMARK(BM_Search)->Apply(Args)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// A pattern too large for RE2's DFA cache, matched against the paths of 1M entries: how long it
+// takes unbounded, and how soon the search's time bound stops it (range 0: unbounded, 1: the
+// default bound).
+void BM_SlowRegex(benchmark::State& state) {
+    const Index& ix = index_of(1'000'000);
+    const bool bounded = state.range(0) == 1;
+    state.SetLabel(bounded ? "bounded" : "unbounded");
+    for (auto _ : state) {
+        auto r = search_within(ix, "re:\\pL{50}", 100, true, bounded ? kRegexSearchTime : std::chrono::hours(1));
+        if (r.ok() == bounded) state.SkipWithError(r.ok() ? "not stopped" : r.error().c_str());
+    }
+}
+BENCHMARK(BM_SlowRegex)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 }  // namespace nimbalo::bench
 

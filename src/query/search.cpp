@@ -1,5 +1,8 @@
 #include "query/search.h"
 
+#include <atomic>
+#include <string>
+
 #include "index/contains.h"
 #include "index/lookups.h"
 #include "index/scan.h"
@@ -22,9 +25,37 @@ const std::string* arena_searchable(const Plan& plan) {
     return &t;
 }
 
+bool has_regex(const Query& q) {
+    for (const auto* terms : {&q.terms, &q.excluded})
+        for (const Term& t : *terms)
+            if (std::holds_alternative<RegexTerm>(t)) return true;
+    return false;
+}
+
+// Whether the time is up, looking at the clock every 16th call on each thread (a regex test
+// costs far more than a clock read, but not always 16 times more); once up, up for everyone.
+class Deadline {
+public:
+    explicit Deadline(std::chrono::milliseconds budget) : at_(std::chrono::steady_clock::now() + budget) {}
+    bool passed() const {
+        if (passed_.load(std::memory_order_relaxed)) return true;
+        thread_local uint32_t calls = 0;
+        if ((++calls & 15) != 0 || std::chrono::steady_clock::now() < at_) return false;
+        passed_.store(true, std::memory_order_relaxed);
+        return true;
+    }
+    // Whether some call saw the time up (a scan that finished in time is never failed after it).
+    bool was_passed() const { return passed_.load(std::memory_order_relaxed); }
+
+private:
+    std::chrono::steady_clock::time_point at_;
+    mutable std::atomic<bool> passed_{false};
+};
+
 }  // namespace
 
-Result<std::vector<SearchHit>> search(const Index& index, std::string_view text, uint64_t limit, bool path_mode) {
+Result<std::vector<SearchHit>> search_within(const Index& index, std::string_view text, uint64_t limit, bool path_mode,
+                                             std::chrono::milliseconds regex_time) {
     auto parsed = parse_query(text, path_mode);
     if (!parsed) return std::move(parsed).take_error();
     if (limit == 0) return std::vector<SearchHit>{};
@@ -44,7 +75,10 @@ Result<std::vector<SearchHit>> search(const Index& index, std::string_view text,
         const std::string_view names = index.names;
         const IndexEntry* entries = index.entries.data();
         const bool needs_path = pq.needs_path();
+        const bool timed = has_regex(q);
+        const Deadline deadline(regex_time);
         auto accept = [&](uint32_t i) {
+            if (timed && deadline.passed()) return false;
             const IndexEntry& e = entries[i];
             const std::string_view name = names.substr(e.path_start + e.path_len - e.name_len, e.name_len);
             const std::string_view path = needs_path ? names.substr(e.path_start, e.path_len) : std::string_view{};
@@ -59,6 +93,9 @@ Result<std::vector<SearchHit>> search(const Index& index, std::string_view text,
         } else {
             found = scan(index, limit, accept);
         }
+        if (deadline.was_passed())
+            return fail("regex: the search took longer than " + std::to_string(regex_time.count()) +
+                        " ms and was stopped; try a simpler pattern");
     }
     std::vector<SearchHit> hits;
     hits.reserve(limit < 1024 ? limit : 1024);

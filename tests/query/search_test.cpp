@@ -283,3 +283,30 @@ TEST(Search, TokenOrderDoesNotMatter) {
 
 }  // namespace
 }  // namespace nimbalo
+
+namespace nimbalo {
+namespace {
+
+// A pattern too large for RE2's DFA cache falls back to its slow matcher: the search stops at
+// its time bound with a query error instead of holding its caller, and is whole when in time.
+TEST(Search, SlowRegexStopsAtItsTimeBound) {
+    std::vector<MftRecord> records;
+    for (uint64_t i = 0; i < 40'000; ++i)
+        records.push_back(testing::file(100 + i, 5, "photo " + std::to_string(i) + (i % 1000 ? ".jpg" : " Übersicht.txt")));
+    const Index ix = build_index(std::move(records), 'C');
+    const std::string slow = "re:\\pL{20}", slow_excluded = "photo -re:\\pL{20}";
+    for (const std::string& q : {slow, slow_excluded}) {
+        const auto r = search_within(ix, q, 1000, false, std::chrono::milliseconds(1));
+        ASSERT_FALSE(r.ok()) << q;
+        EXPECT_EQ(r.error(), "regex: the search took longer than 1 ms and was stopped; try a simpler pattern");
+    }
+    // With time enough, the same query gives its full answer.
+    const auto whole = search_within(ix, "re:\\pL{9}", 1000, false, std::chrono::minutes(1));
+    ASSERT_TRUE(whole.ok()) << whole.error();
+    EXPECT_EQ(whole->size(), 40u);
+    // Queries without a regex are never timed.
+    EXPECT_TRUE(search_within(ix, "photo .jpg", 100, false, std::chrono::milliseconds(0)).ok());
+}
+
+}  // namespace
+}  // namespace nimbalo
