@@ -3,7 +3,7 @@
 # it indexes drive C (the prefix's raw device c:: points at a small NTFS image), curl from Linux
 # searches it on 127.0.0.1:8123, `sc stop` stops it, `service uninstall` removes it.
 #   tests/integration/wine_service.sh build/win64/nimbalo.exe WORK_DIR
-# Slow (a Wine prefix of its own, created once under WORK_DIR); not part of the CI stages.
+# Slow (a Wine prefix of its own, created once under WORK_DIR); run by scripts/stages/58-service-wine.sh.
 # Port 8123 must be free.
 set -uo pipefail
 exe=$(realpath "$1")
