@@ -1,6 +1,6 @@
 // The launcher's one state object on Windows, owned by the window thread, and the window-thread
-// operations its pages call. Shared by the files of this folder only: launcher_win32.cpp (start-up,
-// window procedure, tick), tray_win32.cpp (tray icon and menu) and each page's Win32 file.
+// operations its pages call. Shared by the files of this folder only: startup_win32.cpp (start-up),
+// launcher_win32.cpp (window procedure, tick), tray_win32.cpp (tray icon and menu) and each page's Win32 file.
 #pragma once
 
 #include <windows.h>
@@ -68,5 +68,16 @@ void tray_menu_command(LauncherApp& app);
 void open_mcp_log(std::string_view created_line);
 
 std::string hex(uint64_t v);
+
+// Shared by the window (launcher_win32.cpp) and the start-up (startup_win32.cpp).
+LRESULT CALLBACK window_proc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
+// Draws the current page into app.frame (no present).
+void draw_view(LauncherApp& app);
+// The registered message a second start broadcasts to show the running launcher.
+UINT show_message();
+// Asks for dark tray menus (and, given a window, its dark theme) where the system offers it.
+void request_dark_menus(HWND window);
+// Deletes the previous build an update left beside the executable, if any.
+void remove_leftover_build();
 
 }  // namespace nimbalo::gui
