@@ -9,13 +9,13 @@ std::optional<std::string> LoopbackService::get(std::string_view target, uint32_
     limits.connect_ms = kServiceConnectMs;
     limits.timeout_ms = timeout_ms;
     limits.max_reply_bytes = kMaxServiceReplyBytes;
-    limits.port = kServicePort;
+    limits.port = client::service_port();
     limits.on_untrusted = [this](const std::string& reason) { untrusted(reason); };
     return client::service_request(target, limits);
 }
 
 bool LoopbackService::up() {
-    return client::connect_service(kServicePort, kServiceProbeMs, [this](const std::string& r) { untrusted(r); }).has_value();
+    return client::connect_service(client::service_port(), kServiceProbeMs, [this](const std::string& r) { untrusted(r); }).has_value();
 }
 
 void LoopbackService::untrusted(const std::string& reason) {

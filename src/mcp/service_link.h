@@ -1,5 +1,6 @@
-// The MCP tools' line to the search service on 127.0.0.1:8123: one GET per connection and a bare
-// reachability probe. An interface so the tools can be tested with a scripted service.
+// The MCP tools' line to the search service on 127.0.0.1:8123 (client::service_port(): tests may
+// move it, as they move the service): one GET per connection and a bare reachability probe. An
+// interface so the tools can be tested with a scripted service.
 // A service that is down, slow or answering rubbish yields nothing, never an error: the tools
 // then fall back to their own index. Not thread-safe; the server uses it from one thread.
 #pragma once
@@ -12,7 +13,6 @@
 
 namespace nimbalo::mcp {
 
-inline constexpr uint16_t kServicePort = 8123;
 inline constexpr uint32_t kServiceConnectMs = 200;
 inline constexpr uint32_t kServiceProbeMs = 150;
 // A search answer holds at most 1,000 paths; anything far beyond that is not the service.
