@@ -2,7 +2,7 @@
 // Input: byte 0 picks path mode and the limit, the rest is the query text (at most 200 bytes:
 // longer texts only make regular expressions slower to compile, without new coverage).
 // Checks: no crash or sanitizer report; search equals the single-threaded reference
-// evaluation;
+// evaluation (unless it stopped at its time bound);
 // and for a quote-free "A B", searching "B A" gives the same set (terms are AND-ed; only
 // two type fields, where the last wins, are exempt).
 #include <cstddef>
@@ -39,6 +39,12 @@ std::set<std::string_view> as_set(const std::vector<SearchHit>& hits) {
     return s;
 }
 
+// A pattern too large for RE2's fast matcher may reach the search's time bound under the
+// sanitizers even over these few names: a valid answer, with nothing to compare.
+bool stopped_in_time(const Result<std::vector<SearchHit>>& r) {
+    return !r.ok() && r.error().starts_with("regex: the search took longer than ");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -50,6 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     auto got = search(ix, text, limit, path_mode);
     auto parsed = parse_query(text, path_mode);
+    if (parsed.ok() && stopped_in_time(got)) return 0;
     if (got.ok() != parsed.ok()) std::abort();
     if (!got.ok()) {
         if (got.error() != parsed.error() || got.error().empty()) std::abort();
@@ -74,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string swapped = text.substr(space + 1) + " " + text.substr(0, space);
         auto a = search(ix, text, 1000, path_mode);
         auto b = search(ix, swapped, 1000, path_mode);
+        if (stopped_in_time(a) || stopped_in_time(b)) return 0;
         if (a.ok() != b.ok()) std::abort();
         if (a.ok() && as_set(*a) != as_set(*b)) std::abort();
     }
