@@ -85,6 +85,7 @@ platform::ServiceExit serve(platform::ServiceContext& ctx) {
     if (!listener) {
         std::string text = "cannot listen on 127.0.0.1:";
         text += std::to_string(port) + ": " + listener.error();
+        service->stop();  // the refresh started at load ends before the process does
         return {kExitNoListener, text};
     }
     ctx.report_running();

@@ -22,6 +22,7 @@ struct IndexService::Shared {
     mutable std::condition_variable idle;
     bool running = false;
     bool pending = false;
+    bool stopping = false;  // set by stop(): no rebuild starts any more
     uint64_t started = 0;
 
     mutable std::mutex save_lock;  // one save at a time
@@ -101,6 +102,7 @@ void run_rebuilds(std::shared_ptr<IndexService::Shared> s) {
 
 void schedule_rebuild(const std::shared_ptr<IndexService::Shared>& s) {
     std::lock_guard lock(s->schedule_lock);
+    if (s->stopping) return;
     if (s->running) {
         s->pending = true;
         return;
@@ -208,6 +210,14 @@ Status IndexService::start() {
 }
 
 void IndexService::stop() {
+    // A rebuild still running when the process ends would be cut off inside the volume reader,
+    // the parallel sort or a save while the process's statics are torn down: wait for it.
+    {
+        std::unique_lock lock(shared_->schedule_lock);
+        shared_->stopping = true;
+        shared_->pending = false;
+        shared_->idle.wait(lock, [&] { return !shared_->running; });
+    }
     if (shared_->live) shared_->live->stop();
 }
 

@@ -49,7 +49,9 @@ public:
     // fails; nothing is published then.
     Status start();
 
-    // Stop following the journal, saving what changed since the last save. Idempotent.
+    // Wait for a running rebuild (a scheduled one is dropped; none starts after this), then stop
+    // following the journal, saving what changed since the last save. Idempotent; the
+    // destructor calls it, so the last holder of the service never leaves a rebuild behind.
     void stop();
 
     // True when start() found a journal to follow.

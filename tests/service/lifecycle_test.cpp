@@ -168,6 +168,30 @@ TEST(Lifecycle, ReindexStormRunsOneBuildAndSchedulesExactlyOneMore) {
     EXPECT_EQ(g.calls.load(), 4);
 }
 
+TEST(Lifecycle, StopWaitsForTheRunningRebuildAndStartsNoMore) {
+    Gate g;
+    IndexService s(g.source({}));
+    ASSERT_TRUE(s.start().ok());
+    g.set_open(false);
+    s.reindex();
+    s.reindex();  // scheduled behind the running one: dropped by the stop
+    while (g.running.load() == 0) std::this_thread::yield();
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        s.stop();
+        stopped = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(stopped.load());  // the parked build is still running
+    g.set_open(true);
+    stopper.join();
+    EXPECT_EQ(g.running.load(), 0);
+    EXPECT_EQ(s.current()->entries.size(), 2u);  // the build it waited for was published
+    s.reindex();
+    EXPECT_EQ(g.calls.load(), 2);  // the start and the rebuild: nothing after the stop
+    EXPECT_EQ(s.rebuilds_started(), 1u);
+}
+
 TEST(Lifecycle, SnapshotsOutliveAPublishAndAreFreedByTheirLastHolder) {
     Gate g;
     g.next_size = 2;
