@@ -213,11 +213,11 @@ void IndexService::stop() {
     // A rebuild still running when the process ends would be cut off inside the volume reader,
     // the parallel sort or a save while the process's statics are torn down: wait for it.
     {
-        std::unique_lock lock(shared_->schedule_lock);
+        std::lock_guard lock(shared_->schedule_lock);
         shared_->stopping = true;
         shared_->pending = false;
-        shared_->idle.wait(lock, [&] { return !shared_->running; });
     }
+    wait_for_rebuilds();
     if (shared_->live) shared_->live->stop();
 }
 
